@@ -1,0 +1,89 @@
+// The one process-wide record. Handles are kept as opaque pointers so that the
+// portable logic can include this header without windows.h.
+#pragma once
+#include <stdint.h>
+
+#include "drive/sector_service.h"
+
+enum {
+    MAX_DRIVES = 20,
+    MAX_PARTITIONS = 20,
+    MAX_TRACKS = 1024,
+    LEGEND_COUNT = 8,
+};
+
+enum PlatformKind {
+    PLATFORM_NONE = 0,
+    PLATFORM_9X = 1,
+    PLATFORM_NT = 2,
+};
+
+struct DriveGeometry {
+    uint32_t cylinders;
+    uint32_t heads;
+    uint32_t sectorsPerTrack;
+    uint32_t bytesPerSector;
+};
+
+// A partition-table entry exactly as it lies on disk.
+struct PartitionEntry {
+    uint8_t bytes[16];
+};
+
+struct ChartRectangle {
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+};
+
+struct SectorService {
+    void* module;
+    ReadPhysicalSector32Fn readPhysicalSector32;
+    GetDriveParameters32Fn getDriveParameters32;
+};
+
+struct AppState {
+    const char* yLabelFormat;
+    const char* xLabelFormat;
+    volatile int32_t runFlag;
+    int32_t legendControlIds[LEGEND_COUNT];
+    uint32_t legendColours[LEGEND_COUNT];  // 0x00BBGGRR, as the platform's COLORREF
+    void* chartFont;
+    int32_t highPriority;
+    int32_t noBuffering;
+    int32_t platformKind;
+    int32_t selectedDrive;
+    void* mainWindow;
+    ChartRectangle chartRect;
+    void* chartSurface;
+    volatile uint32_t tracksDone;
+    volatile uint32_t trackSpeeds[MAX_TRACKS];
+    DriveGeometry driveTable[MAX_DRIVES];
+    PartitionEntry partitionLists[MAX_DRIVES][MAX_PARTITIONS];
+    uint32_t partitionCounts[MAX_DRIVES];
+    uint32_t driveCount;
+    ChartRectangle legendRects[LEGEND_COUNT];
+    SectorService sectorService;
+};
+
+extern AppState app;
+
+extern const char Y_LABEL_FORMAT[];  // "%5u"
+extern const char X_LABEL_FORMAT[];  // "%4u"
+extern const int32_t LEGEND_CONTROL_IDS[LEGEND_COUNT];
+extern const uint32_t LEGEND_COLOURS[LEGEND_COUNT];
+
+// Puts the record back to its process-start contents (used by tests).
+void resetAppState();
+
+static inline uint32_t trackBytes(const DriveGeometry& g) { return g.sectorsPerTrack * g.bytesPerSector; }
+static inline uint32_t cylinderBytes(const DriveGeometry& g) { return g.heads * trackBytes(g); }
+
+// Cylinder numbers in a partition entry: two high bits ride in the sector byte.
+static inline uint32_t decodeCylinder(uint8_t sectorByte, uint8_t cylinderByte) {
+    return ((uint32_t)(sectorByte & 0xC0) << 2) | cylinderByte;
+}
+static inline uint32_t decodeSector(uint8_t sectorByte) { return sectorByte & 0x3Fu; }
+
+#define RGB_COLOUR(r, g, b) ((uint32_t)(r) | ((uint32_t)(g) << 8) | ((uint32_t)(b) << 16))
