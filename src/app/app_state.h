@@ -65,6 +65,10 @@ struct AppState {
     uint32_t driveCount;
     ChartRectangle legendRects[LEGEND_COUNT];
     SectorService sectorService;
+    // Gate around the worker's calls into the sector-service library, so that
+    // closing never releases it under a call (src/bench/benchmark.h).
+    volatile int32_t sectorServiceClosing;
+    volatile int32_t sectorServiceCallsInside;
 };
 
 extern AppState app;
