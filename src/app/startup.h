@@ -1,0 +1,28 @@
+// Start-up: everything before the main window exists. The sequence is plain
+// logic over StartupOps so that every outcome can be tested with fakes.
+#pragma once
+#include <stdint.h>
+
+#include "app/app_state.h"
+
+struct StartupOps {
+    void* (*findMainWindow)(const char* caption);
+    bool (*isMinimised)(void* window);
+    void (*restore)(void* window);
+    void (*bringToFront)(void* window);
+    // Fills the platform identifier; false when the version query fails.
+    bool (*queryPlatform)(uint32_t* platformId);
+    uintptr_t (*loadLibrary)(const char* name);
+    void* (*findProcedure)(uintptr_t module, const char* name);
+    // Ownerless box with caption "Platterscope".
+    void (*showBox)(const char* text, uint32_t style);
+    uint32_t (*enumerateNt)(DriveGeometry* table);
+    uint32_t (*enumerateLegacy)(DriveGeometry* table);
+    void (*runMainDialog)();
+};
+
+#define PLATFORM_ID_WINDOWS 1u  // VER_PLATFORM_WIN32_WINDOWS
+#define PLATFORM_ID_NT 2u       // VER_PLATFORM_WIN32_NT
+
+// Returns the process exit code.
+int runStartup(const StartupOps& ops);

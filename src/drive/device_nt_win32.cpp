@@ -1,0 +1,57 @@
+// NT family: physical drives opened as devices by name.
+#include <windows.h>
+#include <winioctl.h>
+
+#include <stdlib.h>
+
+#include "drive/drive_access.h"
+
+static_assert(sizeof(DISK_GEOMETRY) == 24, "geometry reply is 24 bytes");
+
+static intptr_t openDevice(const char* name) {
+    HANDLE h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? DEVICE_INVALID : (intptr_t)h;
+}
+
+static uint32_t lastError() { return GetLastError(); }
+
+static bool getGeometry(intptr_t handle, uint8_t reply[24]) {
+    DWORD returned = 0;
+    return DeviceIoControl((HANDLE)handle, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, reply, 24, &returned,
+                           nullptr) != 0;
+}
+
+static bool setPosition(intptr_t handle, uint64_t offset) {
+    LONG high = (LONG)(offset >> 32);
+    // 0xFFFFFFFF is also a valid low half of a large offset, so the error
+    // code decides.
+    SetLastError(NO_ERROR);
+    DWORD low = SetFilePointer((HANDLE)handle, (LONG)(uint32_t)offset, &high, FILE_BEGIN);
+    return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
+}
+
+static bool readDevice(intptr_t handle, void* buffer, uint32_t bytes) {
+    DWORD got = 0;
+    return ReadFile((HANDLE)handle, buffer, bytes, &got, nullptr) != 0;
+}
+
+static void closeDevice(intptr_t handle) { CloseHandle((HANDLE)handle); }
+
+static void showBox(void* owner, const char* text, uint32_t style) {
+    MessageBoxA((HWND)owner, text, "Platterscope", style);
+}
+
+static void exitProcess(int code) { exit(code); }
+
+static const DeviceOps NT_DEVICE_OPS = {openDevice, lastError,   getGeometry, setPosition,
+                                        readDevice, closeDevice, showBox,     exitProcess};
+
+const DeviceOps& ntDeviceOps() { return NT_DEVICE_OPS; }
+
+uint32_t enumerateDrivesNt(DriveGeometry* table) { return enumerateDrivesWith(NT_DEVICE_OPS, table); }
+
+uint32_t readSectorsNt(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
+                       void* buffer) {
+    return readSectorsWith(NT_DEVICE_OPS, drive, cylinder, head, sector, count, buffer);
+}
