@@ -1,0 +1,316 @@
+// The benchmark loop against a fake disk, a scripted tick and scripted answers.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "bench/benchmark.h"
+
+namespace {
+
+struct Fake {
+    std::vector<std::string> events;
+    std::vector<std::string> statuses;
+    std::vector<std::string> prompts;
+    std::deque<int32_t> answers;
+    std::map<std::pair<uint32_t, uint32_t>, uint32_t> failures;  // (cylinder, head) -> code or result word
+    uint32_t now = 0;
+    uint32_t msPerRead = 3;
+    std::vector<uint32_t> costs;  // ms per read by cylinder, else msPerRead
+    bool noMemory = false;
+    bool openFails = false;
+    uint32_t stopDuring = 0xFFFFFFFFu;
+    uint32_t reads = 0;
+    alignas(4096) uint8_t buffer[8192];
+} f;
+
+std::string num(uint64_t v) { return std::to_string(v); }
+
+void* fakeReserve(uint32_t bytes) {
+    f.events.push_back("reserve " + num(bytes));
+    return f.noMemory ? nullptr : f.buffer;
+}
+void fakeRelease(void* buffer) { f.events.push_back(buffer == f.buffer ? "release" : "release ?"); }
+uint32_t fakeTick() {
+    f.events.push_back("tick");
+    return f.now;
+}
+void fakeClass(uint32_t c) { f.events.push_back("class " + num(c)); }
+void fakeThread(int32_t p) { f.events.push_back("thread " + std::to_string(p)); }
+int32_t fakeBox(void* owner, const char* text, uint32_t style) {
+    f.events.push_back("box " + std::string(text) + " " + num(style) + (owner == app.mainWindow ? "" : " ?"));
+    if (style != 0x13u) return 1;
+    f.prompts.push_back(text);
+    int32_t answer = f.answers.empty() ? BENCH_ANSWER_YES : f.answers.front();
+    if (!f.answers.empty()) f.answers.pop_front();
+    return answer;
+}
+void fakeStatus(const char* text) {
+    f.statuses.push_back(text);
+    f.events.push_back("status " + std::string(text) + " done=" + num(app.tracksDone));
+}
+void fakeMeasured(uint32_t track) {
+    f.events.push_back("measured " + num(track) + " stored=" + num(app.trackSpeeds[track]) +
+                       " done=" + num(app.tracksDone));
+}
+void fakeEnded(bool any) { f.events.push_back(std::string("ended ") + (any ? "1" : "0")); }
+
+const BenchPlatform PLATFORM = {fakeReserve, fakeRelease, fakeTick, fakeClass, fakeThread,
+                                fakeBox,     fakeStatus,  fakeMeasured, fakeEnded};
+
+// One read of (current cylinder, head); returns the scripted failure, if any.
+bool scriptedRead(uint32_t cylinder, uint32_t head, uint32_t* failure) {
+    f.reads++;
+    f.now += cylinder < f.costs.size() ? f.costs[cylinder] : f.msPerRead;
+    if (cylinder == f.stopDuring) app.runFlag = 0;
+    auto it = f.failures.find({cylinder, head});
+    if (it == f.failures.end()) return true;
+    *failure = it->second;
+    return false;
+}
+
+// The NT device reads sequentially; the fake derives the head from the count.
+uint32_t ntHead = 0;
+intptr_t fakeOpen(const char* name, bool noBuffering) {
+    f.events.push_back("open " + std::string(name) + (noBuffering ? " nobuf" : ""));
+    ntHead = 0;
+    return f.openFails ? DEVICE_INVALID : 77;
+}
+uint32_t ntError = 0;
+bool fakeNtRead(intptr_t handle, void* buffer, uint32_t bytes) {
+    f.events.push_back("read " + num(bytes) + (handle == 77 && buffer == f.buffer ? "" : " ?"));
+    uint32_t head = ntHead++ % app.driveTable[app.selectedDrive].heads;
+    return scriptedRead(app.tracksDone, head, &ntError);
+}
+uint32_t fakeLastError() { return ntError; }
+void fakeClose(intptr_t handle) { f.events.push_back(handle == 77 ? "close" : "close ?"); }
+const NtDiskOps NT_DISK = {fakeOpen, fakeNtRead, fakeLastError, fakeClose};
+
+uint32_t SECTOR_SERVICE_CALL fakeSectorRead(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector,
+                                            uint32_t count, void* buffer) {
+    f.events.push_back("read " + num(drive) + " " + num(cylinder) + "/" + num(head) + " s" + num(sector) + " n" +
+                       num(count) + (buffer == f.buffer ? "" : " ?"));
+    uint32_t word = 0;
+    return scriptedRead(cylinder, head, &word) ? count : word;
+}
+
+uint32_t SECTOR_SERVICE_CALL succeedingRead(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t count, void*) {
+    return count;
+}
+
+class Bench : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetAppState();
+        f = Fake();
+        app.mainWindow = &f;
+        app.selectedDrive = 1;
+        app.driveTable[1] = {3, 2, 4, 512};  // 4 KiB per cylinder
+        app.runFlag = 1;
+        for (auto& s : app.trackSpeeds) s = 0xDEADu;
+    }
+    void startAgain() {
+        app.runFlag = 1;
+        app.tracksDone = 0;
+        f.statuses.clear();
+        f.prompts.clear();
+    }
+    void runNt() { runBenchmarkNtWith(PLATFORM, NT_DISK); }
+    void runLegacy() { runBenchmarkLegacyWith(PLATFORM, fakeSectorRead); }
+};
+
+TEST_F(Bench, NtRunDoesEveryStepInOrder) {
+    app.driveTable[1].cylinders = 2;
+    app.highPriority = 1;
+    app.noBuffering = 1;
+    runNt();
+    std::vector<std::string> cylinder0 = {
+        "class 256", "thread 15", "tick", "read 2048", "read 2048", "tick", "class 32", "thread -2",
+        "status Track 0. Speed 666 kB/s. Min speed 666, max speed 666. done=0", "measured 0 stored=666 done=0"};
+    std::vector<std::string> expected = {"reserve 2048", "open \\\\.\\PHYSICALDRIVE1 nobuf", "tick"};
+    expected.insert(expected.end(), cylinder0.begin(), cylinder0.end());
+    cylinder0[8] = "status Track 1. Speed 666 kB/s. Min speed 666, max speed 666. done=1";
+    cylinder0[9] = "measured 1 stored=666 done=1";
+    expected.insert(expected.end(), cylinder0.begin(), cylinder0.end());
+    expected.insert(expected.end(),
+                    {"close", "release", "class 32", "thread 0", "tick",
+                     "status Read 2 tracks for 12 ms. Speed <min/eff/avr/max> 666/666/666/666 kB/s. done=2",
+                     "ended 1"});
+    EXPECT_EQ(f.events, expected);
+    EXPECT_EQ(app.tracksDone, 2u);
+}
+
+TEST_F(Bench, LegacyRunReadsWholeTracksByAddressInCodePage936) {
+    app.driveTable[1].cylinders = 2;
+    f.msPerRead = 0;  // under one tick: counted as 1 ms
+    runLegacy();
+    std::vector<std::string> expected = {
+        "reserve 2048", "tick",
+        "tick", "read 129 0/0 s1 n4", "read 129 0/1 s1 n4", "tick",
+        "status \xD5\xBB\xB5\xC0  0. \xCB\xD9\xB6\xC8  4000 kB/s. \xD7\xEE\xB5\xCD\xCB\xD9\xB6\xC8  4000, "
+        "\xD7\xEE\xB8\xDF\xCB\xD9\xB6\xC8  4000. done=0",
+        "measured 0 stored=4000 done=0",
+        "tick", "read 129 1/0 s1 n4", "read 129 1/1 s1 n4", "tick",
+        "status \xD5\xBB\xB5\xC0  1. \xCB\xD9\xB6\xC8  4000 kB/s. \xD7\xEE\xB5\xCD\xCB\xD9\xB6\xC8  4000, "
+        "\xD7\xEE\xB8\xDF\xCB\xD9\xB6\xC8  4000. done=1",
+        "measured 1 stored=4000 done=1",
+        "release", "class 32", "thread 0", "tick",
+        "status \xB6\xC1\xC8\xA1 2 \xD5\xBB\xB5\xC0\xD3\xC3\xC1\xCB   1 ms. "
+        "Speed <min/eff/avr/max> 4000/8000/4000/4000 kB/s. done=2",
+        "ended 1"};
+    EXPECT_EQ(f.events, expected);
+}
+
+TEST_F(Bench, MinimumMaximumAndAverageFollowTheCylinders) {
+    app.driveTable[1] = {4, 1, 8, 512};  // 4 KiB per cylinder, one read each
+    f.costs = {4, 2, 8, 2};              // 1000, 2000, 500, 2000 kB/s
+    runNt();
+    ASSERT_EQ(f.statuses.size(), 5u);
+    EXPECT_EQ(f.statuses[0], "Track 0. Speed 1000 kB/s. Min speed 1000, max speed 1000.");
+    EXPECT_EQ(f.statuses[2], "Track 2. Speed 500 kB/s. Min speed 500, max speed 2000.");
+    EXPECT_EQ(f.statuses[3], "Track 3. Speed 2000 kB/s. Min speed 500, max speed 2000.");
+    // 16 KiB in 16 ms; average (1000 + 2000 + 500 + 2000) / 4.
+    EXPECT_EQ(f.statuses[4], "Read 4 tracks for 16 ms. Speed <min/eff/avr/max> 500/1000/1375/2000 kB/s.");
+    EXPECT_EQ(app.trackSpeeds[2], 500u);
+}
+
+TEST_F(Bench, StopLetsTheCurrentCylinderFinish) {
+    app.driveTable[1].cylinders = 10;
+    f.stopDuring = 3;
+    runNt();
+    EXPECT_EQ(app.tracksDone, 4u);
+    EXPECT_EQ(f.statuses.size(), 5u);
+    EXPECT_EQ(f.statuses.back().rfind("Read 4 tracks for ", 0), 0u);
+    EXPECT_EQ(f.events.back(), "ended 1");
+}
+
+TEST_F(Bench, CancelLeavesWithoutRecordingTheCylinder) {
+    for (uint32_t k : {0u, 2u}) {
+        SetUp();
+        f.failures[{k, 1}] = 0x1F4A;
+        f.answers = {BENCH_ANSWER_CANCEL};
+        app.highPriority = 1;
+        runNt();
+        EXPECT_EQ(app.tracksDone, k);
+        EXPECT_EQ(app.runFlag, 0);
+        EXPECT_EQ(app.trackSpeeds[k], 0xDEADu);
+        ASSERT_EQ(f.prompts.size(), 1u);
+        EXPECT_EQ(f.prompts[0], "Reading error ( code=1F4Ah )\nTrack " + num(k) +
+                                    ", head 1.\nShow this message if error will be occured?");
+        // Cancel skips the between-cylinder drop; the exit still restores normal.
+        std::vector<std::string> tail(f.events.end() - 7, f.events.end());
+        EXPECT_EQ(tail[0], "close");
+        EXPECT_EQ(tail[1], "release");
+        EXPECT_EQ(tail[2], "class 32");
+        EXPECT_EQ(tail[3], "thread 0");
+        if (k == 0) {
+            EXPECT_EQ(f.statuses, std::vector<std::string>{"No sectors read!"});
+            EXPECT_EQ(tail[6], "ended 0");
+        } else {
+            EXPECT_EQ(f.statuses.back().rfind("Read 2 tracks for ", 0), 0u);
+            EXPECT_EQ(tail[6], "ended 1");
+        }
+    }
+}
+
+TEST_F(Bench, NoSilencesTheRestOfThisRunOnly) {
+    app.driveTable[1].cylinders = 5;
+    for (uint32_t c = 1; c <= 3; ++c) f.failures[{c, 0}] = 0x1500;
+    f.answers = {BENCH_ANSWER_NO};
+    runLegacy();
+    EXPECT_EQ(f.prompts.size(), 1u);
+    EXPECT_EQ(app.tracksDone, 5u);
+
+    startAgain();
+    runLegacy();
+    EXPECT_EQ(f.prompts.size(), 3u);
+    EXPECT_EQ(app.tracksDone, 5u);
+}
+
+TEST_F(Bench, FailedHeadEndsTheCylinderButItIsRecordedWhole) {
+    app.driveTable[1] = {2, 4, 4, 512};  // 8 KiB per cylinder
+    f.failures[{0, 1}] = 0x00001500;
+    runLegacy();
+    ASSERT_EQ(f.prompts.size(), 1u);
+    EXPECT_EQ(f.prompts[0], "Reading error ( code=15h )\n\xD5\xBB\xB5\xC0  0, \xD6\xF9\xCD\xB7 1.\n"
+                            "Show this message if error will be occured?");
+    EXPECT_EQ(f.reads, 2u + 4u);
+    // Two reads of 3 ms, the full 8 KiB counted.
+    EXPECT_EQ(app.trackSpeeds[0], 8u * 1000u / 6u);
+    EXPECT_EQ(app.tracksDone, 2u);
+}
+
+TEST_F(Bench, LegacyFailureIsAnyBitOfTheMaskAndTheCodeIsBits8To15) {
+    const struct {
+        uint32_t word;
+        const char* code;  // null: not a failure
+    } cases[] = {{0x80000000u, "0h"}, {0x12345678u, "56h"}, {0x000000FFu, nullptr}, {0x7FFF00FFu, nullptr}};
+    for (const auto& c : cases) {
+        SetUp();
+        app.driveTable[1].cylinders = 1;
+        f.failures[{0, 0}] = c.word;
+        runLegacy();
+        if (!c.code) {
+            EXPECT_TRUE(f.prompts.empty()) << std::hex << c.word;
+            continue;
+        }
+        ASSERT_EQ(f.prompts.size(), 1u) << std::hex << c.word;
+        EXPECT_EQ(f.prompts[0].substr(0, f.prompts[0].find('\n')), std::string("Reading error ( code=") + c.code + " )");
+    }
+}
+
+TEST_F(Bench, NtWithoutBufferOrDeviceEndsWithNothingRead) {
+    f.noMemory = true;
+    app.noBuffering = 1;
+    runNt();
+    EXPECT_EQ(f.events,
+              (std::vector<std::string>{"reserve 2048", "box Out of memory! 16", "class 32", "thread 0", "tick",
+                                        "status No sectors read! done=0", "ended 0"}));
+    SetUp();
+    f.openFails = true;
+    runNt();
+    EXPECT_EQ(f.events, (std::vector<std::string>{"reserve 2048", "open \\\\.\\PHYSICALDRIVE1",
+                                                  "box Can't open disk! 16", "release", "class 32", "thread 0",
+                                                  "tick", "status No sectors read! done=0", "ended 0"}));
+}
+
+TEST_F(Bench, LegacyWithoutBufferGoesStraightToTheEnd) {
+    f.noMemory = true;
+    runLegacy();
+    EXPECT_EQ(f.events, (std::vector<std::string>{"reserve 2048", "box Out of memory! 16", "ended 0"}));
+}
+
+TEST_F(Bench, LargestDriveKeepsTheEffectiveSpeedWhole) {
+    app.driveTable[1] = {1024, 255, 63, 512};  // 8032 KiB per cylinder
+    BenchPlatform platform = PLATFORM;
+    static uint32_t clock;
+    clock = 0;
+    // Every tick one millisecond later: 1 ms per cylinder, 2049 ms in all.
+    platform.tick = [] { return clock++; };
+    platform.statusText = [](const char* text) { f.statuses.push_back(text); };
+    platform.trackMeasured = [](uint32_t) {};
+    runBenchmarkLegacyWith(platform, succeedingRead);
+    ASSERT_EQ(app.tracksDone, 1024u);
+    EXPECT_EQ(app.trackSpeeds[1023], 8032000u);
+    // Effective 8032 x 1024 x 1000 / 2049 needs 64 bits; the sum of 1024 x
+    // 8032000 wraps modulo 2^32 before the average is taken.
+    EXPECT_EQ(effectiveSpeed(8225280u, 1024u, 2049u), 4014040u);
+    const std::string summary = f.statuses.back();
+    EXPECT_NE(summary.find("2049 ms. Speed <min/eff/avr/max> 8032000/4014040/3837696/8032000 kB/s."),
+              std::string::npos)
+        << summary;
+}
+
+TEST(BenchArithmetic, CylinderSpeedIsThirtyTwoBitWithZeroAsOneMillisecond) {
+    EXPECT_EQ(cylinderSpeed(4096, 0), 4000u);
+    EXPECT_EQ(cylinderSpeed(4096, 1), 4000u);
+    EXPECT_EQ(cylinderSpeed(4096, 3), 1333u);
+    EXPECT_EQ(cylinderSpeed(1023, 1), 0u);  // below one KiB
+    // 255 x 63 x 65536 bytes: 1028160 KiB x 1000 still fits in 32 bits.
+    EXPECT_EQ(cylinderSpeed(255u * 63u * 65536u, 7), 146880000u);
+}
+
+}  // namespace
