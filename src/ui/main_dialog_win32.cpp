@@ -1,13 +1,93 @@
+// The main dialog: binds the dialog logic to the window, its controls and
+// the worker's notifications.
 #include "ui/main_dialog.h"
 
-#include "app/app_state.h"
+#include "bench/benchmark.h"
+#include "bench/notifications.h"
+#include "export/results_file.h"
+#include "partition/partition_walk.h"
+#include "res/resource.h"
+#include "ui/chart.h"
+#include "ui/dialog_logic.h"
 
-INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+static void setClassIcon(void* dialog) {
+    HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA((HWND)dialog, GWLP_HINSTANCE);
+    SetClassLongPtrA((HWND)dialog, GCLP_HICON, (LONG_PTR)LoadIconA(instance, "HDICON"));
+}
+static void addListItem(void* dialog, int id, const char* text) {
+    SendDlgItemMessageA((HWND)dialog, id, CB_ADDSTRING, 0, (LPARAM)text);
+}
+static void selectListItem(void* dialog, int id, int index) {
+    SendDlgItemMessageA((HWND)dialog, id, CB_SETCURSEL, (WPARAM)index, 0);
+}
+static int listSelection(void* list) { return (int)SendMessageA((HWND)list, CB_GETCURSEL, 0, 0); }
+static void setText(void* dialog, int id, const char* text) { SetDlgItemTextA((HWND)dialog, id, text); }
+static void enable(void* dialog, int id, bool on) { EnableWindow(GetDlgItem((HWND)dialog, id), on); }
+
+// Focus is always moved by the dialog's own thread: the request is a sent
+// message that the dialog procedure answers with SetFocus.
+static void requestFocus(void* dialog, int id) {
+    SendMessageA((HWND)dialog, WM_SETFOCUS, (WPARAM)GetDlgItem((HWND)dialog, id), 0);
+}
+static void showBox(void* owner, const char* text, uint32_t style) {
+    MessageBoxA((HWND)owner, text, "Platterscope", style);
+}
+static bool isChecked(void* dialog, int id) { return IsDlgButtonChecked((HWND)dialog, id) == BST_CHECKED; }
+static void captureLayout(void* dialog) { captureChartLayout((HWND)dialog); }
+static void createSurface(void* dialog) { createChartSurface((HWND)dialog); }
+static void invalidateChart(void* window) {
+    RECT r = {app.chartRect.left, app.chartRect.top, app.chartRect.right, app.chartRect.bottom};
+    InvalidateRect((HWND)window, &r, FALSE);
+}
+static void setScreenSaverActive(bool active) {
+    // Broadcast only: the user's saved setting is left as it was.
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? TRUE : FALSE, nullptr, SPIF_SENDWININICHANGE);
+}
+static bool startWorker(int32_t platformKind) {
+    HANDLE thread = CreateThread(nullptr, 0, platformKind == PLATFORM_9X ? runBenchmarkLegacy : runBenchmarkNt,
+                                 nullptr, 0, nullptr);
+    if (!thread) return false;
+    CloseHandle(thread);
+    return true;
+}
+static void endDialog(void* dialog, int result) { EndDialog((HWND)dialog, result); }
+static void save(void* dialog) { saveResults((HWND)dialog); }
+static void deleteFont(void* font) {
+    if (font) DeleteObject((HFONT)font);
+}
+static bool stopWorker() { return stopWorkerBeforeUnload(5000); }
+static void freeLibrary(void* module) { FreeLibrary((HMODULE)module); }
+static int loadMap(uint32_t drive) { return loadPartitionMap(drive); }
+
+static const DialogOps DIALOG_OPS = {
+    createChartFont, loadMap,       setClassIcon,         addListItem, selectListItem, listSelection,
+    setText,         enable,        requestFocus,         showBox,     isChecked,      captureLayout,
+    createSurface,   drawChartBackground, plotTrackSpeed, invalidateChart, setScreenSaverActive, startWorker,
+    endDialog,       save,          deleteFont,           stopWorker,  freeLibrary,
+};
+
+void statusText(const char* text) { statusTextWith(DIALOG_OPS, text); }
+void trackMeasured(uint32_t track) { trackMeasuredWith(DIALOG_OPS, track); }
+void runEnded(bool anyTrackRead) { runEndedWith(DIALOG_OPS, anyTrackRead); }
+
+INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        return TRUE;
+        initMainDialogWith(DIALOG_OPS, dialog);
+        // TRUE lets the platform focus its first enabled tab stop, which is
+        // Start when Start is enabled; otherwise keep the drive list focused.
+        return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) ? TRUE : FALSE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, IDCANCEL);
+        handleCommandWith(DIALOG_OPS, dialog, LOWORD(wParam), (void*)lParam, HIWORD(wParam));
+        return FALSE;
+    case WM_PAINT:
+        paintMainWindow(dialog);
+        return FALSE;
+    case WM_DESTROY:
+        closeMainDialogWith(DIALOG_OPS);
+        return FALSE;
+    case WM_SETFOCUS:
+        SetFocus((HWND)wParam);
         return FALSE;
     }
     return FALSE;

@@ -1,0 +1,27 @@
+// The results file: one "%u %u\r\n" line per measured cylinder of the last run.
+#pragma once
+#include <stdint.h>
+
+#define RESULTS_LINE_SIZE 32
+
+// Formats the line of one cylinder; returns its length without the zero.
+int formatResultsLine(char out[RESULTS_LINE_SIZE], uint32_t cylinder, uint32_t speed);
+
+struct ResultsFileOps {
+    // Asks the user for a path; false when cancelled or failed.
+    bool (*askPath)(void* owner, char* path, uint32_t size);
+    // Opens for writing, emptying or creating it; DEVICE_INVALID-style -1 on failure.
+    intptr_t (*create)(const char* path);
+    bool (*write)(intptr_t file, const char* bytes, uint32_t length);
+    void (*close)(intptr_t file);
+    uint32_t (*lastError)();
+    void (*showBox)(void* owner, const char* text, const char* caption, uint32_t style);
+};
+
+// Writes app.trackSpeeds[0 .. app.tracksDone - 1].
+void saveResultsWith(const ResultsFileOps& ops, void* owner);
+
+#ifdef _WIN32
+#include <windows.h>
+void saveResults(HWND window);
+#endif

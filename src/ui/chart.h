@@ -1,0 +1,17 @@
+// The chart's drawing operations (chart_win32.cpp).
+#pragma once
+#include <stdint.h>
+
+#include "app/app_state.h"
+
+#define IDC_CHART_FRAME_ID 108
+
+void createChartFont();
+void drawChartBackground();
+void plotTrackSpeed(uint32_t track);
+#ifdef _WIN32
+#include <windows.h>
+void captureChartLayout(HWND dialog);
+void createChartSurface(HWND dialog);
+void paintMainWindow(HWND dialog);
+#endif

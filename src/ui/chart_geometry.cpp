@@ -1,0 +1,40 @@
+#include "ui/chart_geometry.h"
+
+int legendIndexOfType(uint8_t type) {
+    switch (type) {
+    case 0x01: case 0x04: case 0x06: return 0;
+    case 0x0B: return 1;
+    case 0x07: return 2;
+    case 0x05: return 3;
+    case 0x00: return 4;
+    case 0xA5: return 5;
+    case 0x82: case 0x83: return 6;
+    default: return LEGEND_OTHER;
+    }
+}
+
+// Two cylinders per pixel, the band between the axis row and row H - 230.
+ChartBox wholeDiskBand(int32_t height, uint32_t cylinders) {
+    return ChartBox{5, height - 230, (int32_t)(cylinders / 2 + 5), height - 4};
+}
+
+ChartBox partitionBand(int32_t height, const PartitionEntry& entry) {
+    uint32_t start = decodeCylinder(entry.bytes[2], entry.bytes[3]);
+    uint32_t end = decodeCylinder(entry.bytes[6], entry.bytes[7]);
+    return ChartBox{(int32_t)(start / 2 + 5), height - 230, (int32_t)((end + 1) / 2 + 6), height - 4};
+}
+
+int32_t speedGridRow(int32_t height, int i) { return height - 25 * i - 5; }
+ChartPoint speedLabelPlace(int32_t width, int32_t height, int i) { return ChartPoint{width - 45, height - 25 * i - 12}; }
+uint32_t speedLabelValue(int i) { return 2000u * (uint32_t)i; }
+int32_t cylinderGridColumn(int j) { return 100 * j + 5; }
+ChartPoint cylinderLabelPlace(int j) { return ChartPoint{100 * j - 15, 5}; }
+uint32_t cylinderLabelValue(int j) { return 200u * (uint32_t)j; }
+
+ChartPoint curvePoint(int32_t height, uint32_t track, uint32_t speed) {
+    uint32_t q = speed / 80;  // 80 kB/s per pixel
+    int32_t y = (int32_t)((uint32_t)height - q - 5);
+    // Off the top: pinned a little below it, where the frame leaves room.
+    if (y < 0) y = 5;
+    return ChartPoint{(int32_t)(track / 2 + 5), y};
+}

@@ -1,0 +1,38 @@
+// Where everything on the chart lies, in pixels of the chart surface (origin
+// top-left, y downward). The GDI layer (chart_win32.cpp) draws what these say.
+#pragma once
+#include <stdint.h>
+
+#include "app/app_state.h"
+
+// Rectangles follow the platform's rule: right and bottom are exclusive.
+struct ChartBox {
+    int32_t left, top, right, bottom;
+};
+struct ChartPoint {
+    int32_t x, y;
+};
+
+#define CHART_BACKGROUND_RGB RGB_COLOUR(245, 245, 245)
+#define CHART_CURVE_RGB RGB_COLOUR(255, 0, 0)
+#define SPEED_GRID_LINES 9
+#define CYLINDER_GRID_LINES 5
+#define LEGEND_OTHER 7
+
+// Legend index (0..7) of a partition type; every unknown type is "other".
+int legendIndexOfType(uint8_t type);
+
+ChartBox wholeDiskBand(int32_t height, uint32_t cylinders);
+ChartBox partitionBand(int32_t height, const PartitionEntry& entry);
+
+// Horizontal dotted line i (1..9): from (5, y) to (W - 5, y).
+int32_t speedGridRow(int32_t height, int i);
+ChartPoint speedLabelPlace(int32_t width, int32_t height, int i);
+uint32_t speedLabelValue(int i);
+// Vertical dotted line j (1..5): from (x, H - 5) to (x, 5).
+int32_t cylinderGridColumn(int j);
+ChartPoint cylinderLabelPlace(int j);
+uint32_t cylinderLabelValue(int j);
+
+// Where cylinder `track` with this speed is plotted.
+ChartPoint curvePoint(int32_t height, uint32_t track, uint32_t speed);

@@ -1,0 +1,153 @@
+#include "ui/dialog_logic.h"
+
+#include <stdio.h>
+
+#include "drive/drive_access.h"
+#include "res/resource.h"
+
+ControlStates controlStatesIdleAfterOpening(bool drive0WithinLimits, int32_t platformKind) {
+    return ControlStates{drive0WithinLimits, false, false, true, true, platformKind == PLATFORM_NT};
+}
+
+ControlStates controlStatesRunning() { return ControlStates{false, true, false, false, false, false}; }
+
+ControlStates controlStatesAfterRun(bool anyTrackRead, int32_t platformKind) {
+    return ControlStates{true, false, anyTrackRead, true, true, platformKind == PLATFORM_NT};
+}
+
+bool driveWithinLimits(const DriveGeometry& g) {
+    return g.cylinders <= MAX_TRACKS && g.heads <= 255 && g.sectorsPerTrack <= 63;
+}
+
+void formatGeometryLabels(const DriveGeometry& g, bool opening, char labels[3][GEOMETRY_LABEL_SIZE]) {
+    static const char* const OPENING[3] = {"柱面     :\t%4u", "柱头 :    \t%4u", "扇区   :  \t%4u"};
+    static const char* const ENGLISH[3] = {"Cylinders:\t%4u", "Heads:    \t%4u", "Sectors:  \t%4u"};
+    const char* const* formats = opening ? OPENING : ENGLISH;
+    const uint32_t values[3] = {g.cylinders, g.heads, g.sectorsPerTrack};
+    for (int i = 0; i < 3; ++i) snprintf(labels[i], GEOMETRY_LABEL_SIZE, formats[i], values[i]);
+}
+
+static void setGeometryLabels(const DialogOps& ops, void* dialog, uint32_t drive, bool opening) {
+    char labels[3][GEOMETRY_LABEL_SIZE];
+    formatGeometryLabels(app.driveTable[drive], opening, labels);
+    ops.setText(dialog, IDC_CYLINDERS, labels[0]);
+    ops.setText(dialog, IDC_HEADS, labels[1]);
+    ops.setText(dialog, IDC_SECTORS, labels[2]);
+}
+
+bool applyGeometryLimitsWith(const DialogOps& ops, void* dialog, uint32_t drive) {
+    if (driveWithinLimits(app.driveTable[drive])) {
+        ops.enable(dialog, IDC_START, true);
+        return true;
+    }
+    ops.enable(dialog, IDC_START, false);
+    ops.showBox(dialog,
+                "There are more then 1024 cylinders\nor 255 heads or 63 setors per track in this drive.\n"
+                "This program not supported such drives.\nSet LBA mode in your BIOS setup for this drive.",
+                BOX_ICON_INFORMATION);
+    return false;
+}
+
+void initMainDialogWith(const DialogOps& ops, void* dialog) {
+    ops.createChartFont();
+    for (uint32_t i = 0; i < app.driveCount; ++i) {
+        if (!ops.loadPartitionMap(i)) app.partitionCounts[i] = 0;
+    }
+    ops.setClassIcon(dialog);
+    for (uint32_t i = 0; i < app.driveCount; ++i) {
+        char item[16];
+        snprintf(item, sizeof item, "HDD%u", i);
+        ops.addListItem(dialog, IDC_DRIVE_LIST, item);
+    }
+    ops.selectListItem(dialog, IDC_DRIVE_LIST, 0);
+    app.selectedDrive = 0;
+    setGeometryLabels(ops, dialog, 0, true);
+    bool withinLimits = applyGeometryLimitsWith(ops, dialog, 0);
+    // With Start disabled the user's next step is choosing another drive.
+    ops.requestFocus(dialog, withinLimits ? IDC_START : IDC_DRIVE_LIST);
+    ops.enable(dialog, IDC_DRIVE_LIST, true);
+    ops.enable(dialog, IDC_STOP, false);
+    ops.enable(dialog, IDC_SAVE, false);
+    ops.captureChartLayout(dialog);
+    ops.enable(dialog, IDC_NO_BUFFERING, app.platformKind == PLATFORM_NT);
+    app.mainWindow = dialog;
+    ops.createChartSurface(dialog);
+    ops.setScreenSaverActive(false);
+}
+
+void startRunWith(const DialogOps& ops, void* dialog) {
+    app.highPriority = ops.isChecked(dialog, IDC_HIGH_PRIORITY) ? 1 : 0;
+    app.noBuffering = ops.isChecked(dialog, IDC_NO_BUFFERING) ? 1 : 0;
+    app.runFlag = 1;
+    app.tracksDone = 0;
+    ops.drawChartBackground();
+    ops.enable(dialog, IDC_SAVE, false);
+    ops.enable(dialog, IDC_START, false);
+    ops.enable(dialog, IDC_STOP, true);
+    ops.enable(dialog, IDC_DRIVE_LIST, false);
+    ops.enable(dialog, IDC_HIGH_PRIORITY, false);
+    ops.enable(dialog, IDC_NO_BUFFERING, false);
+    ops.requestFocus(dialog, IDC_STOP);
+    if (!ops.startWorker(app.platformKind)) {
+        // No worker means no runEnded: end the run here so the window
+        // does not stay stuck in its running state.
+        ops.showBox(dialog, "Can't start the measurement thread!", BOX_ICON_ERROR);
+        runEndedWith(ops, false);
+    }
+}
+
+void selectDriveWith(const DialogOps& ops, void* dialog, void* list) {
+    int selection = ops.listSelection(list);
+    if (selection < 0 || (uint32_t)selection >= app.driveCount) return;
+    app.selectedDrive = selection;
+    setGeometryLabels(ops, dialog, (uint32_t)selection, false);
+    ops.drawChartBackground();
+    char status[48];
+    snprintf(status, sizeof status, "Physical drive %u selected.", (uint32_t)selection);
+    ops.setText(dialog, IDC_STATUS, status);
+    applyGeometryLimitsWith(ops, dialog, (uint32_t)selection);
+}
+
+void handleCommandWith(const DialogOps& ops, void* dialog, int id, void* control, int code) {
+    switch (id) {
+    case COMMAND_CANCEL: ops.endDialog(dialog, COMMAND_CANCEL); break;
+    case IDC_START: startRunWith(ops, dialog); break;
+    case IDC_STOP: app.runFlag = 0; break;
+    case IDC_SAVE: ops.saveResults(dialog); break;
+    case IDC_DRIVE_LIST:
+        if (code == NOTIFY_SELECTION_CHANGE) selectDriveWith(ops, dialog, control);
+        break;
+    default: break;
+    }
+}
+
+void closeMainDialogWith(const DialogOps& ops) {
+    ops.deleteFont(app.chartFont);
+    app.chartFont = nullptr;
+    // A worker may be inside the sector service: release it only once the
+    // worker can no longer call into it; otherwise leave it to process exit.
+    if (app.sectorService.module && ops.stopWorkerBeforeUnload()) {
+        ops.freeLibrary(app.sectorService.module);
+        app.sectorService.module = nullptr;
+    }
+    ops.setScreenSaverActive(true);
+}
+
+void statusTextWith(const DialogOps& ops, const char* text) { ops.setText(app.mainWindow, IDC_STATUS, text); }
+
+void trackMeasuredWith(const DialogOps& ops, uint32_t track) {
+    ops.plotTrackSpeed(track);
+    ops.invalidateChart(app.mainWindow);
+}
+
+void runEndedWith(const DialogOps& ops, bool anyTrackRead) {
+    void* dialog = app.mainWindow;
+    app.runFlag = 0;
+    if (anyTrackRead) ops.enable(dialog, IDC_SAVE, true);
+    ops.enable(dialog, IDC_STOP, false);
+    ops.enable(dialog, IDC_DRIVE_LIST, true);
+    ops.enable(dialog, IDC_HIGH_PRIORITY, true);
+    ops.enable(dialog, IDC_NO_BUFFERING, app.platformKind == PLATFORM_NT);
+    ops.enable(dialog, IDC_START, true);
+    ops.requestFocus(dialog, IDC_START);
+}

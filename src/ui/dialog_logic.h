@@ -1,0 +1,62 @@
+// The main dialog's sequences and state rules as plain logic. The Win32 layer
+// (main_dialog_win32.cpp) binds DialogOps to the real window and controls.
+#pragma once
+#include <stdint.h>
+
+#include "app/app_state.h"
+
+struct DialogOps {
+    void (*createChartFont)();
+    int (*loadPartitionMap)(uint32_t drive);
+    void (*setClassIcon)(void* dialog);
+    void (*addListItem)(void* dialog, int id, const char* text);
+    void (*selectListItem)(void* dialog, int id, int index);
+    int (*listSelection)(void* list);
+    void (*setText)(void* dialog, int id, const char* text);
+    void (*enable)(void* dialog, int id, bool on);
+    void (*requestFocus)(void* dialog, int id);
+    void (*showBox)(void* owner, const char* text, uint32_t style);
+    bool (*isChecked)(void* dialog, int id);
+    void (*captureChartLayout)(void* dialog);
+    void (*createChartSurface)(void* dialog);
+    void (*drawChartBackground)();
+    void (*plotTrackSpeed)(uint32_t track);
+    void (*invalidateChart)(void* window);
+    void (*setScreenSaverActive)(bool active);
+    // Starts the worker for this platform family; false when it cannot.
+    bool (*startWorker)(int32_t platformKind);
+    void (*endDialog)(void* dialog, int result);
+    void (*saveResults)(void* dialog);
+    void (*deleteFont)(void* font);
+    // Stops a run and waits until no worker is inside the sector service.
+    bool (*stopWorkerBeforeUnload)();
+    void (*freeLibrary)(void* module);
+};
+
+// Enabled state of the six controls that change with the run state.
+struct ControlStates {
+    bool start, stop, save, driveList, priority, noBuffering;
+};
+
+ControlStates controlStatesIdleAfterOpening(bool drive0WithinLimits, int32_t platformKind);
+ControlStates controlStatesRunning();
+ControlStates controlStatesAfterRun(bool anyTrackRead, int32_t platformKind);
+
+bool driveWithinLimits(const DriveGeometry& g);
+
+// The three geometry labels in the opening (code page 936) or English formats.
+#define GEOMETRY_LABEL_SIZE 48
+void formatGeometryLabels(const DriveGeometry& g, bool opening, char labels[3][GEOMETRY_LABEL_SIZE]);
+
+#define COMMAND_CANCEL 2
+#define NOTIFY_SELECTION_CHANGE 1
+
+void initMainDialogWith(const DialogOps& ops, void* dialog);
+void handleCommandWith(const DialogOps& ops, void* dialog, int id, void* control, int code);
+void startRunWith(const DialogOps& ops, void* dialog);
+void selectDriveWith(const DialogOps& ops, void* dialog, void* list);
+bool applyGeometryLimitsWith(const DialogOps& ops, void* dialog, uint32_t drive);
+void closeMainDialogWith(const DialogOps& ops);
+void statusTextWith(const DialogOps& ops, const char* text);
+void trackMeasuredWith(const DialogOps& ops, uint32_t track);
+void runEndedWith(const DialogOps& ops, bool anyTrackRead);

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "ui/chart_geometry.h"
+
+namespace {
+
+const int32_t H = 267;
+const int32_t W = 576;
+
+PartitionEntry entry(uint8_t type, uint32_t startCylinder, uint32_t endCylinder) {
+    PartitionEntry e = {};
+    e.bytes[4] = type;
+    e.bytes[2] = (uint8_t)(((startCylinder >> 2) & 0xC0) | 1);
+    e.bytes[3] = (uint8_t)startCylinder;
+    e.bytes[6] = (uint8_t)(((endCylinder >> 2) & 0xC0) | 63);
+    e.bytes[7] = (uint8_t)endCylinder;
+    return e;
+}
+
+TEST(ChartCurve, SpeedRowsAndClamping) {
+    EXPECT_EQ(curvePoint(H, 0, 0).y, H - 5);
+    EXPECT_EQ(curvePoint(H, 0, 79).y, H - 5);
+    EXPECT_EQ(curvePoint(H, 0, 80).y, H - 6);
+    const uint32_t q0 = (uint32_t)(H - 5);
+    EXPECT_EQ(curvePoint(H, 0, q0 * 80).y, 0);
+    EXPECT_EQ(curvePoint(H, 0, (q0 - 4) * 80).y, 4);
+    EXPECT_EQ(curvePoint(H, 0, (q0 + 1) * 80).y, 5);
+    EXPECT_EQ(curvePoint(H, 0, 0xFFFFFFFFu).y, 5);
+}
+
+TEST(ChartCurve, TwoCylindersPerColumn) {
+    EXPECT_EQ(curvePoint(H, 0, 0).x, 5);
+    EXPECT_EQ(curvePoint(H, 1, 0).x, 5);
+    EXPECT_EQ(curvePoint(H, 2, 0).x, 6);
+    EXPECT_EQ(curvePoint(H, 1023, 0).x, 516);
+}
+
+TEST(ChartBands, WholeDiskAndPartitionEdges) {
+    ChartBox disk = wholeDiskBand(H, 1024);
+    EXPECT_EQ(disk.left, 5);
+    EXPECT_EQ(disk.top, H - 230);
+    EXPECT_EQ(disk.right, 517);
+    EXPECT_EQ(disk.bottom, H - 4);
+    ChartBox last = partitionBand(H, entry(0x83, 1000, 1023));
+    EXPECT_EQ(last.left, 505);
+    EXPECT_EQ(last.right, 518);
+    ChartBox first = partitionBand(H, entry(0x06, 0, 0));
+    EXPECT_EQ(first.left, 5);
+    EXPECT_EQ(first.right, 6);
+    // A drive too large for the chart still yields a band; drawing clips it.
+    EXPECT_EQ(wholeDiskBand(H, 10000).right, 5005);
+}
+
+TEST(ChartBands, TypeColours) {
+    const struct {
+        uint8_t type;
+        int legend;
+    } cases[] = {{0x01, 0}, {0x04, 0}, {0x06, 0}, {0x0B, 1}, {0x07, 2}, {0x05, 3}, {0x00, 4},
+                 {0xA5, 5}, {0x82, 6}, {0x83, 6}, {0x0C, 7}, {0x0F, 7}, {0x85, 7}, {0xFF, 7}};
+    for (const auto& c : cases) EXPECT_EQ(legendIndexOfType(c.type), c.legend) << (int)c.type;
+}
+
+TEST(ChartGrid, LinesAndLabels) {
+    EXPECT_EQ(speedGridRow(H, 1), H - 30);
+    EXPECT_EQ(speedGridRow(H, 9), H - 230);  // the bands' top row
+    EXPECT_EQ(speedLabelPlace(W, H, 9).x, W - 45);
+    EXPECT_EQ(speedLabelPlace(W, H, 9).y, H - 237);
+    EXPECT_EQ(speedLabelValue(9), 18000u);
+    EXPECT_EQ(cylinderGridColumn(5), 505);
+    EXPECT_EQ(cylinderLabelPlace(1).x, 85);
+    EXPECT_EQ(cylinderLabelPlace(1).y, 5);
+    EXPECT_EQ(cylinderLabelValue(5), 1000u);
+}
+
+}  // namespace

@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "drive/drive_access.h"
+#include "res/resource.h"
+#include "ui/dialog_logic.h"
+
+namespace {
+
+std::vector<std::string>* log_;
+int selection = 0;
+bool workerStarts = true;
+bool checked107 = false, checked106 = false;
+bool unloadSafe = true;
+
+void note(const std::string& s) { log_->push_back(s); }
+void createFont() { note("font"); }
+int loadMap(uint32_t d) {
+    note("map" + std::to_string(d));
+    app.partitionCounts[d] = 3;  // a failed walk may leave a count behind
+    return d == 1 ? 0 : 1;
+}
+void icon(void*) { note("icon"); }
+void addItem(void*, int, const char* t) { note(std::string("add ") + t); }
+void selectItem(void*, int, int i) { note("select " + std::to_string(i)); }
+int listSel(void*) { return selection; }
+void setText(void*, int id, const char* t) { note("text " + std::to_string(id) + " " + t); }
+void enable(void*, int id, bool on) { note((on ? "on " : "off ") + std::to_string(id)); }
+void focus(void*, int id) { note("focus " + std::to_string(id)); }
+void box(void*, const char* t, uint32_t style) { note("box " + std::to_string(style) + " " + t); }
+bool isChecked(void*, int id) { return id == IDC_HIGH_PRIORITY ? checked107 : checked106; }
+void capture(void*) { note("capture"); }
+void surface(void*) { note("surface"); }
+void background() { note("background"); }
+void plot(uint32_t t) { note("plot " + std::to_string(t)); }
+void invalidate(void*) { note("invalidate"); }
+void saver(bool on) { note(on ? "saver on" : "saver off"); }
+bool worker(int32_t kind) {
+    note("worker " + std::to_string(kind));
+    return workerStarts;
+}
+void endDialog(void*, int r) { note("end " + std::to_string(r)); }
+void save(void*) { note("save"); }
+void delFont(void*) { note("delete font"); }
+bool stopWorker() {
+    note("stop worker");
+    return unloadSafe;
+}
+void freeLib(void*) { note("free"); }
+
+const DialogOps OPS = {createFont, loadMap,   icon,   addItem,   selectItem, listSel,    setText, enable,
+                       focus,      box,       isChecked, capture, surface,   background, plot,    invalidate,
+                       saver,      worker,    endDialog, save,    delFont,   stopWorker, freeLib};
+
+void* const DIALOG = (void*)0xD1A;
+
+class Dialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetAppState();
+        log_ = &calls;
+        selection = 0;
+        workerStarts = true;
+        unloadSafe = true;
+        app.driveCount = 2;
+        app.driveTable[0] = {1024, 255, 63, 512};
+        app.driveTable[1] = {120, 4, 17, 512};
+        app.platformKind = PLATFORM_9X;
+    }
+    bool saw(const std::string& s) const {
+        for (const auto& c : calls)
+            if (c == s) return true;
+        return false;
+    }
+    size_t at(const std::string& s) const {
+        for (size_t i = 0; i < calls.size(); ++i)
+            if (calls[i] == s) return i;
+        ADD_FAILURE() << "no call " << s;
+        return calls.size();
+    }
+    std::vector<std::string> calls;
+};
+
+const char LIMIT_TEXT[] =
+    "There are more then 1024 cylinders\nor 255 heads or 63 setors per track in this drive.\n"
+    "This program not supported such drives.\nSet LBA mode in your BIOS setup for this drive.";
+
+TEST(ControlStateTable, IdleRunningAndAfterRun) {
+    ControlStates idle9x = controlStatesIdleAfterOpening(true, PLATFORM_9X);
+    EXPECT_TRUE(idle9x.start && !idle9x.stop && !idle9x.save && idle9x.driveList && idle9x.priority);
+    EXPECT_FALSE(idle9x.noBuffering);
+    EXPECT_TRUE(controlStatesIdleAfterOpening(true, PLATFORM_NT).noBuffering);
+    EXPECT_FALSE(controlStatesIdleAfterOpening(false, PLATFORM_NT).start);
+    ControlStates running = controlStatesRunning();
+    EXPECT_TRUE(!running.start && running.stop && !running.save && !running.driveList && !running.priority &&
+                !running.noBuffering);
+    ControlStates after = controlStatesAfterRun(false, PLATFORM_9X);
+    EXPECT_TRUE(after.start && !after.stop && !after.save && after.driveList && after.priority &&
+                !after.noBuffering);
+    EXPECT_TRUE(controlStatesAfterRun(true, PLATFORM_NT).save);
+    EXPECT_TRUE(controlStatesAfterRun(true, PLATFORM_NT).noBuffering);
+}
+
+TEST(GeometryLimits, BoundsAcceptedOneMoreRefused) {
+    EXPECT_TRUE(driveWithinLimits({1024, 255, 63, 512}));
+    EXPECT_FALSE(driveWithinLimits({1025, 255, 63, 512}));
+    EXPECT_FALSE(driveWithinLimits({1024, 256, 63, 512}));
+    EXPECT_FALSE(driveWithinLimits({1024, 255, 64, 512}));
+    EXPECT_FALSE(driveWithinLimits({0xFFFFFFFFu, 1, 1, 512}));
+}
+
+TEST(GeometryLabels, OpeningFormatsAreCodePage936AndLaterOnesEnglish) {
+    char labels[3][GEOMETRY_LABEL_SIZE];
+    formatGeometryLabels({1024, 16, 63, 512}, true, labels);
+    EXPECT_STREQ(labels[0], "\xd6\xf9\xc3\xe6     :\t1024");
+    EXPECT_STREQ(labels[1], "\xd6\xf9\xcd\xb7 :    \t  16");
+    EXPECT_STREQ(labels[2], "\xc9\xc8\xc7\xf8   :  \t  63");
+    formatGeometryLabels({99999, 255, 7, 512}, false, labels);
+    EXPECT_STREQ(labels[0], "Cylinders:\t99999");
+    EXPECT_STREQ(labels[1], "Heads:    \t 255");
+    EXPECT_STREQ(labels[2], "Sectors:  \t   7");
+}
+
+TEST_F(Dialog, OpeningSequenceInOrder) {
+    initMainDialogWith(OPS, DIALOG);
+    const std::vector<std::string> expected = {
+        "font", "map0", "map1", "icon", "add HDD0", "add HDD1", "select 0",
+        "text 110 \xd6\xf9\xc3\xe6     :\t1024", "text 111 \xd6\xf9\xcd\xb7 :    \t 255",
+        "text 112 \xc9\xc8\xc7\xf8   :  \t  63", "on 101", "focus 101", "on 104", "off 102", "off 103", "capture",
+        "off 106", "surface", "saver off"};
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(app.partitionCounts[1], 0u);  // failed walk leaves an empty list
+    EXPECT_EQ(app.partitionCounts[0], 3u);
+    EXPECT_EQ(app.mainWindow, DIALOG);
+    EXPECT_EQ(app.selectedDrive, 0);
+}
+
+TEST_F(Dialog, OverLimitDriveZeroDisablesStartShowsTheBoxAndFocusesTheList) {
+    app.platformKind = PLATFORM_NT;
+    app.driveTable[0] = {10000, 255, 63, 512};
+    initMainDialogWith(OPS, DIALOG);
+    EXPECT_LT(at("off 101"), at(std::string("box 64 ") + LIMIT_TEXT));
+    EXPECT_TRUE(saw("focus 104"));
+    EXPECT_FALSE(saw("focus 101"));
+    EXPECT_TRUE(saw("on 106"));
+}
+
+TEST_F(Dialog, SelectionChangeUsesEnglishLabelsRedrawsAndAppliesTheLimit) {
+    app.mainWindow = DIALOG;
+    selection = 1;
+    app.driveTable[1] = {1024, 256, 63, 512};
+    handleCommandWith(OPS, DIALOG, IDC_DRIVE_LIST, (void*)1, 9);  // not a selection change
+    EXPECT_TRUE(calls.empty());
+    handleCommandWith(OPS, DIALOG, IDC_DRIVE_LIST, (void*)1, NOTIFY_SELECTION_CHANGE);
+    const std::vector<std::string> expected = {
+        "text 110 Cylinders:\t1024", "text 111 Heads:    \t 256", "text 112 Sectors:  \t  63", "background",
+        "text 109 Physical drive 1 selected.", "off 101", std::string("box 64 ") + LIMIT_TEXT};
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(app.selectedDrive, 1);
+}
+
+TEST_F(Dialog, StartPreparesEverythingBeforeTheWorkerAndStopOnlyClearsTheFlag) {
+    app.mainWindow = DIALOG;
+    app.tracksDone = 77;
+    checked107 = true;
+    checked106 = false;
+    handleCommandWith(OPS, DIALOG, IDC_START, nullptr, 0);
+    const std::vector<std::string> expected = {"background", "off 103", "off 101", "on 102", "off 104",
+                                               "off 107",    "off 106", "focus 102", "worker 1"};
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(app.highPriority, 1);
+    EXPECT_EQ(app.noBuffering, 0);
+    EXPECT_EQ(app.runFlag, 1);
+    EXPECT_EQ(app.tracksDone, 0u);
+
+    calls.clear();
+    handleCommandWith(OPS, DIALOG, IDC_STOP, nullptr, 0);
+    EXPECT_EQ(app.runFlag, 0);
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(Dialog, AWorkerThatCannotStartReturnsTheWindowToIdle) {
+    app.mainWindow = DIALOG;
+    workerStarts = false;
+    startRunWith(OPS, DIALOG);
+    EXPECT_LT(at("worker 1"), at("box 16 Can't start the measurement thread!"));
+    EXPECT_EQ(calls.back(), "focus 101");
+    EXPECT_EQ(calls[calls.size() - 2], "on 101");
+    EXPECT_FALSE(saw("on 103"));
+    EXPECT_EQ(app.runFlag, 0);
+}
+
+TEST_F(Dialog, RunEndedClearsTheFlagFirstAndEnablesStartLast) {
+    app.mainWindow = DIALOG;
+    app.runFlag = 1;
+    runEndedWith(OPS, true);
+    const std::vector<std::string> expected = {"on 103", "off 102", "on 104", "on 107", "off 106", "on 101",
+                                               "focus 101"};
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(app.runFlag, 0);
+    calls.clear();
+    app.platformKind = PLATFORM_NT;
+    runEndedWith(OPS, false);
+    EXPECT_FALSE(saw("on 103"));
+    EXPECT_TRUE(saw("on 106"));
+}
+
+TEST_F(Dialog, NotificationsTargetTheMainWindow) {
+    app.mainWindow = DIALOG;
+    statusTextWith(OPS, "Track 0.");
+    trackMeasuredWith(OPS, 4);
+    const std::vector<std::string> expected = {"text 109 Track 0.", "plot 4", "invalidate"};
+    EXPECT_EQ(calls, expected);
+}
+
+TEST_F(Dialog, CancelEndsTheDialogAndClosingReleasesOnlyWhenSafe) {
+    handleCommandWith(OPS, DIALOG, COMMAND_CANCEL, nullptr, 0);
+    EXPECT_EQ(calls, std::vector<std::string>{"end 2"});
+
+    calls.clear();
+    app.sectorService.module = (void*)0x400000;
+    closeMainDialogWith(OPS);
+    EXPECT_EQ(calls, (std::vector<std::string>{"delete font", "stop worker", "free", "saver on"}));
+
+    calls.clear();
+    app.sectorService.module = (void*)0x400000;
+    unloadSafe = false;
+    closeMainDialogWith(OPS);
+    EXPECT_EQ(calls, (std::vector<std::string>{"delete font", "stop worker", "saver on"}));
+
+    calls.clear();
+    app.sectorService.module = nullptr;  // NT family: nothing to release
+    closeMainDialogWith(OPS);
+    EXPECT_EQ(calls, (std::vector<std::string>{"delete font", "saver on"}));
+}
+
+}  // namespace
