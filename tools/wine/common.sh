@@ -1,0 +1,62 @@
+# Shared by run-in-prefix.sh and e2e.sh (sourced, not run).
+
+# The Windows system folders are large (over 1 GB) and nothing under test
+# writes to them, so a prefix copy hard-links them; everything else (the
+# registry, user folders, win.ini) is copied so that no run can change the
+# template.
+wine_copy_template() {
+    local template=$1 prefix=$2
+    local shared=(drive_c/windows/system32 drive_c/windows/syswow64 drive_c/windows/winsxs)
+    if [ ! -f "$template/system.reg" ]; then
+        echo "no Wine template at $template (run tools/wine/make-templates.sh first)" >&2
+        return 1
+    fi
+    mkdir -p "$prefix" || return 1
+    local excludes=() tree
+    for tree in "${shared[@]}"; do excludes+=("--exclude=./$tree"); done
+    tar -C "$template" "${excludes[@]}" -cf - . | tar -C "$prefix" -xf - || return 1
+    for tree in "${shared[@]}"; do
+        if [ -d "$template/$tree" ]; then
+            cp -al "$template/$tree" "$prefix/$(dirname "$tree")/" || return 1
+        fi
+    done
+}
+
+# The program's Chinese texts need a locale whose code page Wine maps to 936.
+wine_check_locale() {
+    if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf-\?8'; then
+        echo "the zh_CN.UTF-8 locale is missing: apt-get install -y locales; then" \
+             "sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen; locale-gen" >&2
+        return 1
+    fi
+}
+
+# Starts a private Xvfb server; Xvfb picks a free display number itself
+# (-displayfd), so parallel runs never race for one. Sets DISPLAY and
+# WINE_XVFB_PID. DIR receives the server's log.
+wine_start_xvfb() {
+    local dir=$1
+    local number_file="$dir/xvfb.display"
+    rm -f "$number_file"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >"$dir/xvfb.log" 2>&1 &
+    WINE_XVFB_PID=$!
+    local tries=0
+    while [ ! -s "$number_file" ]; do
+        if ! kill -0 "$WINE_XVFB_PID" 2>/dev/null || [ $tries -ge 200 ]; then
+            echo "Xvfb did not start:" >&2
+            cat "$dir/xvfb.log" >&2
+            return 1
+        fi
+        sleep 0.05
+        tries=$((tries + 1))
+    done
+    export DISPLAY=":$(tr -d '[:space:]' <"$number_file")"
+}
+
+wine_stop_xvfb() {
+    if [ -n "${WINE_XVFB_PID:-}" ]; then
+        kill "$WINE_XVFB_PID" 2>/dev/null
+        wait "$WINE_XVFB_PID" 2>/dev/null
+        WINE_XVFB_PID=
+    fi
+}

@@ -1,0 +1,205 @@
+# e2e.sh: the library every end-to-end test script sources. A test runs the
+# program under Wine in a prefix of its own, on an X display of its own (so
+# parallel tests never see each other's windows or focus), and drives it with
+# harness.exe.
+#
+#   #!/bin/bash
+#   source "$(dirname "$0")/../../tools/wine/e2e.sh"
+#   e2e_setup "$1" nt
+#   e2e_start main
+#   e2e_harness wait-window "$E2E_MAIN_CAPTION" -- text 109
+#   e2e_assert_eq "欢迎使用 Platterscope!" "$E2E_OUT" "status line"
+#   e2e_harness window "$E2E_MAIN_CAPTION" -- cancel
+#   e2e_expect_exit main 0
+#   e2e_pass
+#
+# Set-up
+#   e2e_setup BUILD_DIR FAMILY [EXE]
+#       FAMILY is nt or 9x (the template prefixes of make-templates.sh). Makes
+#       the work dir $E2E_DIR = BUILD_DIR/e2e/<script name>/ afresh, with the
+#       prefix, the app folder $E2E_APP holding EXE (default
+#       BUILD_DIR/platterscope.exe) as platterscope.exe, and a private Xvfb.
+#       Exports WINEPREFIX, DISPLAY, WINEDEBUG=-all and LC_ALL=zh_CN.UTF-8, and
+#       sets a trap that always ends the wineserver and Xvfb. The work dir is
+#       removed when the test passes and kept when it fails.
+#   e2e_install_standin [missing-entry]
+#       Copies the stand-in Rawio32.dll (or its variant without
+#       GetDriveParameters32) into $E2E_APP. The test writes
+#       $E2E_APP/Rawio32.cfg itself; relative image paths in it are relative
+#       to $E2E_APP.
+#   e2e_mkdisk ARGS...    runs the host tool BUILD_DIR/mkdisk (e.g.
+#                         e2e_mkdisk blank "$E2E_APP/d0.img" 100 4 17 512)
+#
+# The program
+#   e2e_start NAME [ARGS...]
+#       Starts $E2E_APP/platterscope.exe in the background, in $E2E_APP, its
+#       output in $E2E_DIR/NAME.log. NAME labels the process for e2e_expect_exit.
+#   e2e_expect_exit NAME CODE [TIMEOUT_S]
+#       Waits (default 30 s) for that process to end and checks its exit code.
+#   e2e_still_running NAME    fails the test if that process has ended
+#
+# The harness (see tools/harness/README.md for its commands)
+#   e2e_harness CMD [ARGS] [-- CMD [ARGS]]...
+#       Runs harness.exe; its output (one result per line, UTF-8) is left in
+#       $E2E_OUT. Fails the test when the harness fails.
+#   e2e_harness_try CMD ...
+#       The same, but returns the harness's exit code and leaves its failure
+#       line in $E2E_ERR instead of failing the test.
+#
+# Checks and outcome
+#   e2e_assert_eq EXPECTED ACTUAL [WHAT]   equality; on difference a diff
+#   e2e_fail MESSAGE      fails the test (exit 1)
+#   e2e_skip MESSAGE      ends the test as passed, saying what was skipped
+#   e2e_pass              ends the test as passed
+#
+# E2E_MAIN_CAPTION is the main window's caption.
+
+E2E_MAIN_CAPTION="zadovo for Windows 95/NT (v 1.04): Osric T.Vellamo"
+E2E_OUT=
+E2E_ERR=
+E2E_NAME=$(basename "$0" .sh)
+declare -A E2E_PIDS=()
+E2E_LIBRARY_DIR=$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")
+source "$E2E_LIBRARY_DIR/common.sh"
+
+e2e_log() {
+    echo "[$E2E_NAME] $*" >&2
+}
+
+e2e_fail() {
+    e2e_log "FAIL: $*"
+    exit 1
+}
+
+e2e_skip() {
+    e2e_log "SKIPPED: $*"
+    E2E_PASSED=1
+    exit 0
+}
+
+e2e_pass() {
+    e2e_log "passed"
+    E2E_PASSED=1
+    exit 0
+}
+
+e2e_cleanup() {
+    local status=$?
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+        wineserver -k >/dev/null 2>&1
+        wineserver -w >/dev/null 2>&1
+    fi
+    local pid
+    for pid in "${E2E_PIDS[@]}"; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    wine_stop_xvfb
+    if [ "${E2E_PASSED:-0}" = 1 ] && [ $status -eq 0 ]; then
+        rm -rf "$E2E_DIR"
+    elif [ -n "${E2E_DIR:-}" ]; then
+        e2e_log "work dir kept: $E2E_DIR"
+    fi
+    exit $status
+}
+
+e2e_setup() {
+    if [ $# -lt 2 ]; then
+        echo "usage: e2e_setup BUILD_DIR nt|9x [EXE]" >&2
+        exit 2
+    fi
+    E2E_BUILD=$(cd "$1" && pwd) || e2e_fail "no build dir '$1'"
+    local family=$2
+    local exe=${3:-$E2E_BUILD/platterscope.exe}
+    case $family in nt | 9x) ;; *) e2e_fail "unknown family '$family' (nt or 9x)" ;; esac
+    [ -f "$exe" ] || e2e_fail "program not built: $exe"
+    [ -f "$E2E_BUILD/harness.exe" ] || e2e_fail "harness not built: $E2E_BUILD/harness.exe"
+    wine_check_locale || e2e_fail "locale missing"
+
+    E2E_DIR="$E2E_BUILD/e2e/$E2E_NAME"
+    E2E_APP="$E2E_DIR/app"
+    rm -rf "$E2E_DIR"
+    mkdir -p "$E2E_APP" || e2e_fail "cannot make $E2E_DIR"
+    trap e2e_cleanup EXIT
+    trap 'exit 130' INT TERM
+
+    export WINEPREFIX="$E2E_DIR/prefix"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export LC_ALL=zh_CN.UTF-8
+    wine_copy_template "$E2E_BUILD/wine-templates/$family" "$WINEPREFIX" || e2e_fail "cannot copy the $family prefix"
+    wine_start_xvfb "$E2E_DIR" || e2e_fail "no X display"
+    cp "$exe" "$E2E_APP/platterscope.exe" || e2e_fail "cannot copy $exe"
+    e2e_log "family $family, display $DISPLAY, work dir $E2E_DIR"
+}
+
+e2e_install_standin() {
+    local dll="$E2E_BUILD/Rawio32.dll"
+    [ "${1:-}" = missing-entry ] && dll="$E2E_BUILD/missing-entry/Rawio32.dll"
+    [ -f "$dll" ] || e2e_fail "stand-in not built: $dll"
+    cp "$dll" "$E2E_APP/Rawio32.dll" || e2e_fail "cannot copy $dll"
+}
+
+e2e_mkdisk() {
+    [ -x "$E2E_BUILD/mkdisk" ] || e2e_fail "mkdisk not built: $E2E_BUILD/mkdisk"
+    "$E2E_BUILD/mkdisk" "$@" >>"$E2E_DIR/mkdisk.log" 2>&1 || e2e_fail "mkdisk $* failed: $(tail -1 "$E2E_DIR/mkdisk.log")"
+}
+
+e2e_start() {
+    local name=$1
+    shift
+    [ -z "${E2E_PIDS[$name]:-}" ] || e2e_fail "a process named '$name' was already started"
+    (cd "$E2E_APP" && exec wine "$E2E_APP/platterscope.exe" "$@" </dev/null >"$E2E_DIR/$name.log" 2>&1) &
+    E2E_PIDS[$name]=$!
+}
+
+e2e_still_running() {
+    local pid=${E2E_PIDS[$1]:-}
+    [ -n "$pid" ] || e2e_fail "no process named '$1' was started"
+    kill -0 "$pid" 2>/dev/null || e2e_fail "process '$1' has ended"
+}
+
+e2e_expect_exit() {
+    local name=$1 expected=$2 timeout=${3:-30}
+    local pid=${E2E_PIDS[$name]:-}
+    [ -n "$pid" ] || e2e_fail "no process named '$name' was started"
+    local waited=0
+    while kill -0 "$pid" 2>/dev/null; do
+        if [ $waited -ge $((timeout * 10)) ]; then
+            e2e_fail "process '$name' still running after ${timeout} s (expected exit code $expected)"
+        fi
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    wait "$pid"
+    local code=$?
+    unset "E2E_PIDS[$name]"
+    [ "$code" = "$expected" ] || e2e_fail "process '$name' exit code: expected $expected, got $code"
+}
+
+e2e_harness_try() {
+    local out="$E2E_DIR/harness.out" err="$E2E_DIR/harness.err"
+    wine "$E2E_BUILD/harness.exe" "$@" </dev/null >"$out" 2>"$err"
+    local code=$?
+    E2E_OUT=$(cat "$out")
+    E2E_ERR=$(grep -m1 '^harness:' "$err" || head -1 "$err")
+    return $code
+}
+
+e2e_harness() {
+    e2e_harness_try "$@"
+    local code=$?
+    if [ $code -ne 0 ]; then
+        [ -n "$E2E_OUT" ] && e2e_log "harness output so far: $E2E_OUT"
+        e2e_fail "harness $* -> exit $code: $E2E_ERR"
+    fi
+}
+
+e2e_assert_eq() {
+    local expected=$1 actual=$2 what=${3:-value}
+    if [ "$expected" != "$actual" ]; then
+        e2e_log "$what differs (- expected, + actual):"
+        diff -u <(printf '%s\n' "$expected") <(printf '%s\n' "$actual") | tail -n +3 >&2
+        e2e_fail "$what"
+    fi
+}
