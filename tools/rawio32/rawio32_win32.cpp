@@ -45,18 +45,15 @@ uint64_t nowMicroseconds() {
     return ticks / frequency * 1000000u + ticks % frequency * 1000000u / frequency;
 }
 
-// Sleeps most of the way and yields for the last millisecond: Sleep alone
-// overshoots, and a late wake-up would shift every later deadline.
+// Sleeps most of the way and spins for the last stretch: Sleep overshoots,
+// and so does yielding on a busy machine, and a late return shifts every
+// later deadline.
 void waitUntil(uint64_t deadlineUs) {
     for (;;) {
         uint64_t now = nowMicroseconds();
         if (now >= deadlineUs) return;
         uint64_t remaining = deadlineUs - now;
-        if (remaining >= 2000) {
-            Sleep((DWORD)((remaining - 1000) / 1000));
-        } else {
-            Sleep(0);
-        }
+        if (remaining > 2500) Sleep((DWORD)((remaining - 1500) / 1000));
     }
 }
 
