@@ -275,36 +275,6 @@ TEST_F(StandinDllTest, PacesProfiledDrivesAndCountsTimeInside) {
     EXPECT_EQ(after.back(), '\n');
 }
 
-DWORD WINAPI readManyTimes(LPVOID parameter) {
-    ReadPhysicalSector32Fn read = (ReadPhysicalSector32Fn)parameter;
-    uint8_t buffer[SECTOR];
-    for (uint32_t k = 0; k < 200; ++k) {
-        uint32_t c = k % 4, h = (k / 4) % 2, s = 1 + k % 8;
-        if (c == 2 && h == 1) continue;  // the faulty track
-        if (read(0x80, c, h, s, 1, buffer) != 1) return 1;
-        uint32_t lba = (c * 2 + h) * 8 + s - 1;
-        for (uint32_t i = 0; i < SECTOR; ++i) {
-            if (buffer[i] != patternByte(lba, i)) return 2;
-        }
-    }
-    return 0;
-}
-
-TEST_F(StandinDllTest, ServesTwoThreadsAtOnce) {
-    HANDLE threads[2];
-    for (HANDLE& t : threads) {
-        t = CreateThread(nullptr, 0, readManyTimes, (LPVOID)readSectors, 0, nullptr);
-        ASSERT_NE(t, nullptr);
-    }
-    ASSERT_EQ(WaitForMultipleObjects(2, threads, TRUE, 60000), WAIT_OBJECT_0);
-    for (HANDLE t : threads) {
-        DWORD code = 99;
-        GetExitCodeThread(t, &code);
-        EXPECT_EQ(code, 0u);
-        CloseHandle(t);
-    }
-}
-
 TEST(StandinMissingEntryTest, VariantLacksTheParameterEntryPoint) {
     std::string build;
     if (!buildFolder(&build)) GTEST_SKIP() << "RAWIO32_DIR is not set";
