@@ -379,14 +379,4 @@ TEST_F(PartitionWalkTest, StartSectorZeroIsNeverRead) {
     EXPECT_EQ(disk.reads.size(), 1u);
 }
 
-TEST_F(PartitionWalkTest, NestedScanAppendsToTheListWithoutResettingIt) {
-    Entry inner = part(6, 1);
-    putTable(5, 2, 9, inner);
-    app.partitionCounts[1] = 1;
-    uint8_t buffer[SECTOR_SIZE];
-    EXPECT_EQ(scanPartitionsWith(fakeOps, 1, 5, 2, 9, buffer), 1);
-    ASSERT_EQ(app.partitionCounts[1], 2u);
-    EXPECT_EQ(0, memcmp(app.partitionLists[1][1].bytes, inner.bytes, 16));
-}
-
 }  // namespace
