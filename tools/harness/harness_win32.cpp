@@ -19,6 +19,7 @@ enum {
     MESSAGE_TIMEOUT_MS = 5000,  // for messages sent to the program's threads
     SETTLE_MS = 5000,           // for effects of posted messages
     BOX_PAINT_MS = 300,         // a box that has just appeared may not be drawn yet
+    STABLE_MS = 300,            // how long a new window state must hold
     MAX_ARGS = 256,
     ARG_POOL = 65536,
     MSGBOX_TEXT_ID = 0xFFFF,
@@ -473,12 +474,21 @@ bool isIconic(void*) {
     return IsIconic(harness.window) != 0;
 }
 
+// A modal dialog that has only just appeared is shown (again) when its queue
+// first runs empty, which undoes an early minimise; so the request is
+// repeated until the window stays minimised.
 bool runMinimise() {
     if (!needWindow()) return false;
-    // As the caption's minimise button does it.
-    PostMessageW(harness.window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    if (!waitFor(SETTLE_MS, isIconic, nullptr)) return fail("window not minimised after %d ms", int(SETTLE_MS));
-    return true;
+    DWORD start = GetTickCount();
+    do {
+        // As the caption's minimise button does it.
+        PostMessageW(harness.window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        if (waitFor(1000, isIconic, nullptr)) {
+            Sleep(STABLE_MS);
+            if (IsIconic(harness.window)) return true;
+        }
+    } while (GetTickCount() - start < SETTLE_MS);
+    return fail("window not minimised after %d ms", int(SETTLE_MS));
 }
 
 bool runSelect(const Command& c) {

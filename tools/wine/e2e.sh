@@ -34,6 +34,9 @@
 #   e2e_start NAME [ARGS...]
 #       Starts $E2E_APP/platterscope.exe in the background, in $E2E_APP, its
 #       output in $E2E_DIR/NAME.log. NAME labels the process for e2e_expect_exit.
+#   e2e_start_exe NAME EXE [ARGS...]   the same for another Windows program
+#       (e.g. "$E2E_BUILD/harness_probe.exe" dialog, a window titled
+#       "Probe dialog" that ends with exit code 0 on cancel)
 #   e2e_expect_exit NAME CODE [TIMEOUT_S]
 #       Waits (default 30 s) for that process to end and checks its exit code.
 #   e2e_still_running NAME    fails the test if that process has ended
@@ -45,6 +48,13 @@
 #   e2e_harness_try CMD ...
 #       The same, but returns the harness's exit code and leaves its failure
 #       line in $E2E_ERR instead of failing the test.
+#
+#   e2e_open_main_window [TIMEOUT_S]
+#       Waits (default 60 s) for the main window, answering OK to every
+#       OK-only message box that comes first (on the NT family Wine's stand-in
+#       drive 0 fails its reads, so the dialog's opening shows boxes). The
+#       boxes' `box` descriptions are left in $E2E_BOXES, each followed by a
+#       line "--", in the order they came; $E2E_BOX_COUNT counts them.
 #
 # Checks and outcome
 #   e2e_assert_eq EXPECTED ACTUAL [WHAT]   equality; on difference a diff
@@ -148,8 +158,15 @@ e2e_mkdisk() {
 e2e_start() {
     local name=$1
     shift
+    e2e_start_exe "$name" "$E2E_APP/platterscope.exe" "$@"
+}
+
+e2e_start_exe() {
+    local name=$1 exe=$2
+    shift 2
     [ -z "${E2E_PIDS[$name]:-}" ] || e2e_fail "a process named '$name' was already started"
-    (cd "$E2E_APP" && exec wine "$E2E_APP/platterscope.exe" "$@" </dev/null >"$E2E_DIR/$name.log" 2>&1) &
+    [ -f "$exe" ] || e2e_fail "no program $exe"
+    (cd "$E2E_APP" && exec wine "$exe" "$@" </dev/null >"$E2E_DIR/$name.log" 2>&1) &
     E2E_PIDS[$name]=$!
 }
 
@@ -202,4 +219,29 @@ e2e_assert_eq() {
         diff -u <(printf '%s\n' "$expected") <(printf '%s\n' "$actual") | tail -n +3 >&2
         e2e_fail "$what"
     fi
+}
+
+e2e_open_main_window() {
+    local timeout=${1:-60}
+    local start=$SECONDS
+    E2E_BOXES=
+    E2E_BOX_COUNT=0
+    while :; do
+        if e2e_harness_try window "$E2E_MAIN_CAPTION"; then
+            return 0
+        fi
+        if e2e_harness_try wait-box 1000 -- box -- answer OK; then
+            case $E2E_OUT in
+            *$'\nbuttons: OK\n'*) ;;
+            *) e2e_fail "a box that is not OK-only came before the main window: $E2E_OUT" ;;
+            esac
+            E2E_BOXES+="$E2E_OUT"$'\n--\n'
+            E2E_BOX_COUNT=$((E2E_BOX_COUNT + 1))
+        elif [ -n "$E2E_OUT" ]; then
+            e2e_fail "a box before the main window could not be answered with OK ($E2E_ERR): $E2E_OUT"
+        fi
+        if [ $((SECONDS - start)) -ge "$timeout" ]; then
+            e2e_fail "no main window within $timeout s (boxes answered: $E2E_BOX_COUNT)"
+        fi
+    done
 }
