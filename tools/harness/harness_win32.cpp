@@ -22,7 +22,7 @@ enum {
     STABLE_MS = 300,            // how long a new window state must hold
     MAX_ARGS = 256,
     ARG_POOL = 65536,
-    MSGBOX_TEXT_ID = 0xFFFF,
+    STATIC_ID = 0xFFFF,  // the platform's IDC_STATIC as a 16-bit id; a box's text has it
 };
 
 struct HarnessState {
@@ -163,6 +163,8 @@ bool needWindow() {
 bool needControl(int32_t id, HWND* control) {
     if (!needWindow()) return false;
     *control = GetDlgItem(harness.window, id);
+    // A DIALOGEX template stores the static id -1 in 32 bits.
+    if (!*control && id == STATIC_ID) *control = GetDlgItem(harness.window, -1);
     if (!*control) return fail("the window has no control %d", int(id));
     return true;
 }
@@ -202,7 +204,7 @@ BOOL CALLBACK inspectBoxChild(HWND child, LPARAM data) {
     GetClassNameW(child, className, 64);
     int id = GetDlgCtrlID(child);
     if (lstrcmpiW(className, L"Static") == 0) {
-        if (id == MSGBOX_TEXT_ID) shape->hasText = true;
+        if ((id & STATIC_ID) == STATIC_ID) shape->hasText = true;
     } else if (lstrcmpiW(className, L"Button") == 0 && buttonName(id)) {
         ++shape->buttons;
     } else {
@@ -234,6 +236,11 @@ bool boxPresent(void* data) {
     *found = nullptr;
     EnumWindows(matchBox, (LPARAM)found);
     return *found != nullptr;
+}
+
+HWND boxTextControl(HWND box) {
+    HWND text = GetDlgItem(box, STATIC_ID);
+    return text ? text : GetDlgItem(box, -1);
 }
 
 bool needBox() {
@@ -463,7 +470,8 @@ bool runFocus() {
         printLine("window");
     } else if (IsChild(harness.window, focus)) {
         while (GetParent(focus) != harness.window) focus = GetParent(focus);
-        printNumber(GetDlgCtrlID(focus));
+        int id = GetDlgCtrlID(focus);
+        printNumber((id & STATIC_ID) == STATIC_ID ? -1 : id);
     } else {
         printLine("other");
     }
@@ -581,7 +589,7 @@ bool runBox() {
     snprintf(line, sizeof line, "caption: %s", utf8);
     printLine(line);
 
-    HWND text = GetDlgItem(harness.box, MSGBOX_TEXT_ID);
+    HWND text = boxTextControl(harness.box);
     if (!controlText(text, wide, TEXT_SIZE)) return false;
     toUtf8(wide, utf8, sizeof utf8);
     snprintf(line, sizeof line, "text: %s", utf8);
@@ -631,7 +639,7 @@ bool runNoBox(const Command& c) {
         char caption[TEXT_SIZE];
         char text[TEXT_SIZE];
         storedTextOf(found, caption, sizeof caption);
-        storedTextOf(GetDlgItem(found, MSGBOX_TEXT_ID), text, sizeof text);
+        storedTextOf(boxTextControl(found), text, sizeof text);
         harness.box = found;
         return fail("unexpected message box '%s': %s", caption, text);
     }

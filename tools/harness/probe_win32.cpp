@@ -12,6 +12,9 @@
 
 namespace {
 
+// Dialog units of the red block that WM_PAINT draws.
+const RECT RED_BLOCK = {12, 56, 32, 72};
+
 void showStatus(HWND dialog, const char* text) {
     SetDlgItemTextA(dialog, 109, text);
 }
@@ -26,13 +29,18 @@ INT_PTR CALLBACK probeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM) "第三");
         SendMessageA(combo, CB_SETCURSEL, 0, 0);
         SetFocus(combo);
+        // Where the red block lies, in client pixels: left top right bottom.
+        RECT red = RED_BLOCK;
+        MapDialogRect(dialog, &red);
+        snprintf(text, sizeof text, "%ld %ld %ld %ld", red.left, red.top, red.right, red.bottom);
+        SetDlgItemTextA(dialog, 110, text);
         return FALSE;
     }
     case WM_PAINT: {
-        // A solid red block at 12,56 20x16 dialog units, for the capture check.
+        // A solid red block, for the capture check.
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(dialog, &paint);
-        RECT rect = {12, 56, 32, 72};
+        RECT rect = RED_BLOCK;
         MapDialogRect(dialog, &rect);
         HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
         FillRect(dc, &rect, red);
