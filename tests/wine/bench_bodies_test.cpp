@@ -1,6 +1,7 @@
-// The 9x-family benchmark body against the stand-in sector service under
-// Wine: real tick, real buffer, real library calls; the window's side is
-// replaced by recorders.
+// Both benchmark bodies under Wine with the system bindings: the 9x body
+// against the stand-in sector service, the NT body against an image file
+// opened through the device binding. The window's side is replaced by
+// recorders.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -28,14 +29,16 @@ const uint32_t FAULTY_CYLINDERS = 10;
 struct Recorder {
     std::vector<std::string> statuses;
     std::vector<std::string> prompts;
+    std::vector<uint32_t> styles;
     std::vector<bool> ended;
     int32_t answer;
     bool ownerRight = true;
 } rec;
 
 int32_t recordBox(void* owner, const char* text, uint32_t style) {
-    if (owner != app.mainWindow || style != 0x13u) rec.ownerRight = false;
+    if (owner != app.mainWindow) rec.ownerRight = false;
     rec.prompts.push_back(text);
+    rec.styles.push_back(style);
     return rec.answer;
 }
 void recordStatus(const char* text) { rec.statuses.push_back(text); }
@@ -63,7 +66,7 @@ bool writeFile(const std::string& path, const std::string& text, DWORD size) {
 
 // A private copy of the stand-in with its own configuration and images, so
 // no other test's Rawio32.cfg is disturbed.
-class LegacyBench : public ::testing::Test {
+class WineBench : public ::testing::Test {
 protected:
     std::string folder;
     HMODULE library = nullptr;
@@ -104,7 +107,7 @@ protected:
 
     void TearDown() override {
         if (library != nullptr) FreeLibrary(library);
-        for (const char* name : {"Rawio32.dll", "Rawio32.cfg", "paced.img", "faulty.img"})
+        for (const char* name : {"Rawio32.dll", "Rawio32.cfg", "paced.img", "faulty.img", "nt.img"})
             DeleteFileA((folder + "\\" + name).c_str());
         RemoveDirectoryA(folder.c_str());
     }
@@ -147,7 +150,7 @@ uint32_t checkLinesAndSummary(uint32_t cylinders) {
     return total;
 }
 
-TEST_F(LegacyBench, PacedDriveMeasuresItsProfileWithinTheTick) {
+TEST_F(WineBench, PacedDriveMeasuresItsProfileWithinTheTick) {
     runBenchmarkLegacyWith(recordingPlatform(), read);
     ASSERT_EQ(app.tracksDone, PACED_CYLINDERS);
     ASSERT_EQ(rec.statuses.size(), PACED_CYLINDERS + 1);
@@ -170,12 +173,13 @@ TEST_F(LegacyBench, PacedDriveMeasuresItsProfileWithinTheTick) {
     EXPECT_LE(slow, PACED_CYLINDERS / 10) << rec.statuses.back();
 }
 
-TEST_F(LegacyBench, InjectedErrorPromptsInCodePage936AndCancelEndsTheRun) {
+TEST_F(WineBench, InjectedErrorPromptsInCodePage936AndCancelEndsTheRun) {
     app.selectedDrive = 1;
     rec.answer = BENCH_ANSWER_CANCEL;
     runBenchmarkLegacyWith(recordingPlatform(), read);
     ASSERT_EQ(rec.prompts.size(), 1u);
     EXPECT_TRUE(rec.ownerRight);
+    EXPECT_EQ(rec.styles[0], 0x13u);
     EXPECT_EQ(rec.prompts[0], "Reading error ( code=3Ch )\n\xD5\xBB\xB5\xC0  4, \xD6\xF9\xCD\xB7 1.\n"
                               "Show this message if error will be occured?");
     EXPECT_EQ(app.tracksDone, 4u);
@@ -207,7 +211,7 @@ DWORD WINAPI legacyWorker(LPVOID read) {
 // without waiting for the worker itself, and once the library is released the
 // worker finishes its cylinder and ends without calling into it again (a
 // call would fault).
-TEST_F(LegacyBench, CloseMidRunReleasesTheLibraryUnderAWorkerThatGoesOn) {
+TEST_F(WineBench, CloseMidRunReleasesTheLibraryUnderAWorkerThatGoesOn) {
     inStatus = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     releaseStatus = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE worker = CreateThread(nullptr, 0, legacyWorker, (void*)read, 0, nullptr);
@@ -227,6 +231,61 @@ TEST_F(LegacyBench, CloseMidRunReleasesTheLibraryUnderAWorkerThatGoesOn) {
     for (HANDLE h : {worker, inStatus, releaseStatus}) CloseHandle(h);
     EXPECT_EQ(app.tracksDone, 2u);
     EXPECT_EQ(rec.ended, std::vector<bool>{true});
+}
+
+// The NT body reads the device as one file from its first byte on. Here the
+// binding opens an image whose tracks are numbered in their first word.
+std::string ntImage;
+std::string ntOpenedName;
+bool ntNoBuffering = false;
+uint32_t ntNextTrack = 0, ntWrongReads = 0;
+
+intptr_t openImageInstead(const char* name, bool noBuffering) {
+    ntOpenedName = name;
+    ntNoBuffering = noBuffering;
+    return win32NtDiskOps().open(ntImage.c_str(), noBuffering);
+}
+bool readAndCheck(intptr_t handle, void* buffer, uint32_t bytes) {
+    bool ok = win32NtDiskOps().read(handle, buffer, bytes);
+    if (!ok || ((uintptr_t)buffer & 0xFFF) != 0 || *(uint32_t*)buffer != ntNextTrack) ++ntWrongReads;
+    ++ntNextTrack;
+    return ok;
+}
+
+TEST_F(WineBench, NtBodyReadsTheDeviceSequentially) {
+    const uint32_t cylinders = 3, trackBytes = SECTORS * BYTES;
+    ntImage = folder + "\\nt.img";
+    std::string image(cylinders * HEADS * trackBytes, '\0');
+    for (uint32_t t = 0; t < cylinders * HEADS; ++t) memcpy(&image[t * trackBytes], &t, sizeof t);
+    ASSERT_TRUE(writeFile(ntImage, image, 0));
+    ntNextTrack = ntWrongReads = 0;
+    app.driveTable[3] = {cylinders, HEADS, SECTORS, BYTES};
+    app.selectedDrive = 3;
+    app.noBuffering = 1;
+
+    NtDiskOps device = win32NtDiskOps();
+    device.open = openImageInstead;
+    device.read = readAndCheck;
+    runBenchmarkNtWith(recordingPlatform(), device);
+
+    EXPECT_EQ(ntOpenedName, "\\\\.\\PHYSICALDRIVE3");
+    EXPECT_TRUE(ntNoBuffering);
+    EXPECT_EQ(ntNextTrack, cylinders * HEADS);
+    EXPECT_EQ(ntWrongReads, 0u);
+    EXPECT_EQ(app.tracksDone, cylinders);
+    ASSERT_EQ(rec.statuses.size(), cylinders + 1);
+    EXPECT_EQ(rec.statuses.back().rfind("Read 3 tracks for ", 0), 0u) << rec.statuses.back();
+    EXPECT_EQ(rec.ended, std::vector<bool>{true});
+}
+
+TEST_F(WineBench, NtBodyWithoutTheDeviceEndsWithNothingRead) {
+    app.driveTable[9] = {3, HEADS, SECTORS, BYTES};
+    app.selectedDrive = 9;
+    runBenchmarkNtWith(recordingPlatform(), win32NtDiskOps());
+    EXPECT_EQ(rec.prompts, std::vector<std::string>{"Can't open disk!"});
+    EXPECT_EQ(rec.styles, std::vector<uint32_t>{0x10u});
+    EXPECT_EQ(rec.statuses, std::vector<std::string>{"No sectors read!"});
+    EXPECT_EQ(rec.ended, std::vector<bool>{false});
 }
 
 }  // namespace
