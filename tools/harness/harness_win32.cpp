@@ -20,6 +20,7 @@ enum {
     SETTLE_MS = 5000,           // for effects of posted messages
     BOX_PAINT_MS = 300,         // a box that has just appeared may not be drawn yet
     STABLE_MS = 300,            // how long a new window state must hold
+    DELIVERY_MS = 5000,         // longest wait for the program to handle a press
     MAX_ARGS = 256,
     ARG_POOL = 65536,
     STATIC_ID = 0xFFFF,  // the platform's IDC_STATIC as a 16-bit id; a box's text has it
@@ -247,6 +248,36 @@ bool needBox() {
     if (!harness.box) return fail("no current message box (use wait-box first)");
     if (!IsWindow(harness.box)) return fail("the message box is gone");
     return true;
+}
+
+struct Delivery {
+    bool handled;
+};
+
+VOID CALLBACK deliveryHandled(HWND, UINT, ULONG_PTR data, LRESULT) {
+    ((Delivery*)data)->handled = true;
+}
+
+// Hands a message to the program and returns once the program has handled
+// it, or the handling opened a message box (which waits for an answer), or
+// the target window is gone, or DELIVERY_MS have passed. So the next command
+// sees the effect of a press without the harness ever blocking on a box.
+bool deliver(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
+    Delivery delivery = {false};
+    if (!SendMessageCallbackW(target, message, wParam, lParam, deliveryHandled, (ULONG_PTR)&delivery)) {
+        return fail("cannot send message 0x%X (error %lu)", message, GetLastError());
+    }
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        // The result callback arrives while this thread looks at its queue.
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if (delivery.handled || !IsWindow(target)) return true;
+        HWND box = nullptr;
+        if (boxPresent(&box)) return true;
+        if (GetTickCount() - start >= DELIVERY_MS) return true;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, POLL_MS, QS_ALLINPUT);
+    }
 }
 
 struct IconSearch {
@@ -505,8 +536,7 @@ bool runSelect(const Command& c) {
     if (!needControl(c.number[0], &combo) || !sendQuery(combo, CB_SETCURSEL, c.number[1], 0, &result)) return false;
     if (result != c.number[1]) return fail("combo box %d has no item %d", int(c.number[0]), int(c.number[1]));
     // The notification a selection by the user sends to the dialog.
-    PostMessageW(harness.window, WM_COMMAND, MAKEWPARAM(c.number[0], CBN_SELCHANGE), (LPARAM)combo);
-    return true;
+    return deliver(harness.window, WM_COMMAND, MAKEWPARAM(c.number[0], CBN_SELCHANGE), (LPARAM)combo);
 }
 
 bool runItems(const Command& c) {
@@ -541,9 +571,7 @@ bool runPress(const Command& c) {
     if (!needControl(c.number[0], &button)) return false;
     if (!IsWindowVisible(button)) return fail("control %d is hidden", int(c.number[0]));
     if (!IsWindowEnabled(button)) return fail("control %d is disabled", int(c.number[0]));
-    // Posted, so that a modal box the press opens never blocks the harness.
-    PostMessageW(button, BM_CLICK, 0, 0);
-    return true;
+    return deliver(button, BM_CLICK, 0, 0);
 }
 
 struct CheckWait {
@@ -565,7 +593,7 @@ bool runCheck(const Command& c) {
     wait.wanted = c.number[1] ? BST_CHECKED : BST_UNCHECKED;
     if (state == wait.wanted) return true;
     if (!IsWindowEnabled(wait.control)) return fail("control %d is disabled", int(c.number[0]));
-    PostMessageW(wait.control, BM_CLICK, 0, 0);
+    if (!deliver(wait.control, BM_CLICK, 0, 0)) return false;
     if (!waitFor(SETTLE_MS, checkMatches, &wait)) return fail("control %d did not change its check state", int(c.number[0]));
     return true;
 }
@@ -744,19 +772,16 @@ bool runCommand(const Command& c) {
     case CMD_PRESS: return runPress(c);
     case CMD_COMMAND: {
         if (!needWindow()) return false;
-        PostMessageW(harness.window, WM_COMMAND, MAKEWPARAM(c.number[0], c.number[1]), (LPARAM)GetDlgItem(harness.window, c.number[0]));
-        return true;
+        return deliver(harness.window, WM_COMMAND, MAKEWPARAM(c.number[0], c.number[1]), (LPARAM)GetDlgItem(harness.window, c.number[0]));
     }
     case CMD_CHECK: return runCheck(c);
     case CMD_CLOSE:
         if (!needWindow()) return false;
-        PostMessageW(harness.window, WM_CLOSE, 0, 0);
-        return true;
+        return deliver(harness.window, WM_CLOSE, 0, 0);
     case CMD_CANCEL:
         if (!needWindow()) return false;
         // What Escape makes the dialog manager send.
-        PostMessageW(harness.window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(harness.window, IDCANCEL));
-        return true;
+        return deliver(harness.window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(harness.window, IDCANCEL));
     case CMD_PROCESS:
         if (strcmp(c.text[0], "*") == 0) harness.processFilter[0] = 0;
         else toWide(c.text[0], harness.processFilter, MAX_PATH);
