@@ -14,7 +14,7 @@
 #   e2e_pass
 #
 # Set-up
-#   e2e_setup BUILD_DIR FAMILY [EXE]
+#   e2e_setup BUILD_DIR FAMILY [EXE]      (once per test)
 #       FAMILY is nt or 9x (the template prefixes of make-templates.sh). Makes
 #       the work dir $E2E_DIR = BUILD_DIR/e2e/<script name>/ afresh, with the
 #       prefix, the app folder $E2E_APP holding EXE (default
@@ -65,6 +65,7 @@
 # E2E_MAIN_CAPTION is the main window's caption.
 
 E2E_MAIN_CAPTION="zadovo for Windows 95/NT (v 1.04): Osric T.Vellamo"
+E2E_DIR=
 E2E_OUT=
 E2E_ERR=
 E2E_NAME=$(basename "$0" .sh)
@@ -118,6 +119,8 @@ e2e_setup() {
         echo "usage: e2e_setup BUILD_DIR nt|9x [EXE]" >&2
         exit 2
     fi
+    # One prefix, display and trap per test script.
+    [ -z "${E2E_DIR:-}" ] || e2e_fail "e2e_setup was already called in this test"
     E2E_BUILD=$(cd "$1" && pwd) || e2e_fail "no build dir '$1'"
     local family=$2
     local exe=${3:-$E2E_BUILD/platterscope.exe}
