@@ -70,13 +70,23 @@ void statusText(const char* text) { statusTextWith(DIALOG_OPS, text); }
 void trackMeasured(uint32_t track) { trackMeasuredWith(DIALOG_OPS, track); }
 void runEnded(bool anyTrackRead) { runEndedWith(DIALOG_OPS, anyTrackRead); }
 
+// Posted by the opening when drive 0 is refused: once the window is shown,
+// the focus goes to the drive list, where the user's next step is.
+#define WM_FOCUS_DRIVE_LIST (WM_APP + 1)
+
 INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         initMainDialogWith(DIALOG_OPS, dialog);
-        // TRUE lets the platform focus its first enabled tab stop, which is
-        // Start when Start is enabled; otherwise keep the drive list focused.
-        return IsWindowEnabled(GetDlgItem(dialog, IDC_START)) ? TRUE : FALSE;
+        // The platform focuses the first enabled tab stop as the window shows,
+        // which overrides a request made while it was hidden.
+        if (!IsWindowEnabled(GetDlgItem(dialog, IDC_START))) PostMessageA(dialog, WM_FOCUS_DRIVE_LIST, 0, 0);
+        return TRUE;
+    case WM_FOCUS_DRIVE_LIST:
+        // Through the dialog manager, so that it also becomes the control the
+        // dialog gives the focus back to when it is activated.
+        SendMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dialog, IDC_DRIVE_LIST), TRUE);
+        return TRUE;
     case WM_COMMAND:
         handleCommandWith(DIALOG_OPS, dialog, LOWORD(wParam), (void*)lParam, HIWORD(wParam));
         return FALSE;
