@@ -62,6 +62,10 @@
 #   e2e_skip MESSAGE      ends the test as passed, saying what was skipped
 #   e2e_pass              ends the test as passed
 #
+#   e2e_expect_startup_failure TEXT
+#       Expects one ownerless error box "Platterscope" with TEXT before any
+#       main window, answers it, and expects exit code 1 with no main window.
+#
 # E2E_MAIN_CAPTION is the main window's caption.
 
 E2E_MAIN_CAPTION="zadovo for Windows 95/NT (v 1.04): Osric T.Vellamo"
@@ -247,4 +251,19 @@ e2e_open_main_window() {
             e2e_fail "no main window within $timeout s (boxes answered: $E2E_BOX_COUNT)"
         fi
     done
+}
+
+e2e_expect_startup_failure() {
+    local text=$1
+    e2e_start main
+    e2e_harness process platterscope.exe -- wait-box 60000 -- box
+    e2e_assert_eq "caption: Platterscope
+text: $text
+icon: error
+buttons: OK
+owner: none" "$E2E_OUT" "start-up box"
+    e2e_harness wait-box 0 -- answer OK
+    e2e_expect_exit main 1
+    e2e_harness_try window "$E2E_MAIN_CAPTION" && e2e_fail "the main window opened"
+    e2e_pass
 }
