@@ -24,7 +24,8 @@ mkdir -p "$build_dir/wine-runs"
 run_dir=$(mktemp -d "$build_dir/wine-runs/$(basename "$exe" .exe).XXXXXX") || exit 2
 export WINEPREFIX="$run_dir/prefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No debugger on a crash: a crashed program ends at once and the test fails.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export LC_ALL=zh_CN.UTF-8
 
 cleanup() {
