@@ -33,8 +33,8 @@ void putLe32(uint8_t* at, uint32_t value) {
     for (int i = 0; i < 4; ++i) at[i] = (uint8_t)(value >> (8 * i));
 }
 
-EntrySpec entry(uint8_t type, ChsAddress start, ChsAddress end) {
-    EntrySpec e;
+EntryLayout entry(uint8_t type, ChsAddress start, ChsAddress end) {
+    EntryLayout e;
     e.empty = false;
     e.type = type;
     e.start = start;
@@ -46,7 +46,7 @@ EntrySpec entry(uint8_t type, ChsAddress start, ChsAddress end) {
 // from base (the table's own sector for partitions inside an extended one, the
 // extended partition's start for a link, 0 in the master boot record).
 struct DemoEntry {
-    EntrySpec spec;
+    EntryLayout layout;
     bool bootable;
     uint64_t base;
 };
@@ -55,7 +55,7 @@ void addDemoTable(DemoDisk* disk, ChsAddress at, const DemoEntry* entries, int c
     uint8_t encoded[TABLE_ENTRY_COUNT][TABLE_ENTRY_BYTES];
     memset(encoded, 0, sizeof encoded);
     for (int i = 0; i < count; ++i) {
-        const EntrySpec& e = entries[i].spec;
+        const EntryLayout& e = entries[i].layout;
         uint64_t first = chsToLba(disk->geometry, e.start);
         uint64_t last = chsToLba(disk->geometry, e.end);
         encodeEntry(e, entries[i].bootable, (uint32_t)(first - entries[i].base), (uint32_t)(last - first + 1),
@@ -97,7 +97,7 @@ bool encodeChs(const ChsAddress& a, uint8_t out[3]) {
     return true;
 }
 
-bool encodeEntry(const EntrySpec& e, bool bootable, uint32_t lbaStart, uint32_t lbaCount,
+bool encodeEntry(const EntryLayout& e, bool bootable, uint32_t lbaStart, uint32_t lbaCount,
                  uint8_t out[TABLE_ENTRY_BYTES]) {
     memset(out, 0, TABLE_ENTRY_BYTES);
     if (e.empty) return true;
@@ -109,7 +109,7 @@ bool encodeEntry(const EntrySpec& e, bool bootable, uint32_t lbaStart, uint32_t 
     return true;
 }
 
-bool encodeAbsoluteEntry(const DiskGeometry& g, const EntrySpec& e, uint8_t out[TABLE_ENTRY_BYTES]) {
+bool encodeAbsoluteEntry(const DiskGeometry& g, const EntryLayout& e, uint8_t out[TABLE_ENTRY_BYTES]) {
     uint64_t first = chsToLba(g, e.start);
     uint64_t last = chsToLba(g, e.end);
     uint64_t count = last >= first ? last - first + 1 : 0;
@@ -126,7 +126,7 @@ void buildTableSector(const uint8_t entries[TABLE_ENTRY_COUNT][TABLE_ENTRY_BYTES
     }
 }
 
-bool parseEntrySpec(const char* text, EntrySpec* out) {
+bool parseEntryLayout(const char* text, EntryLayout* out) {
     memset(out, 0, sizeof *out);
     if (strcmp(text, "-") == 0) {
         out->empty = true;

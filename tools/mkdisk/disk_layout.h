@@ -28,7 +28,7 @@ struct ChsAddress {
     uint32_t sector;
 };
 
-struct EntrySpec {
+struct EntryLayout {
     bool empty;
     uint8_t type;
     ChsAddress start;
@@ -50,12 +50,12 @@ uint64_t chsToLba(const DiskGeometry& g, const ChsAddress& a);
 bool encodeChs(const ChsAddress& a, uint8_t out[3]);
 
 // One 16-byte entry; lbaStart and lbaCount go into bytes 8..15 as given.
-bool encodeEntry(const EntrySpec& e, bool bootable, uint32_t lbaStart, uint32_t lbaCount,
+bool encodeEntry(const EntryLayout& e, bool bootable, uint32_t lbaStart, uint32_t lbaCount,
                  uint8_t out[TABLE_ENTRY_BYTES]);
 
 // The entry as the table command writes it: LBA fields absolute, from the
 // geometry; the count 0 when the end lies before the start.
-bool encodeAbsoluteEntry(const DiskGeometry& g, const EntrySpec& e, uint8_t out[TABLE_ENTRY_BYTES]);
+bool encodeAbsoluteEntry(const DiskGeometry& g, const EntryLayout& e, uint8_t out[TABLE_ENTRY_BYTES]);
 
 // A 512-byte partition sector: zero boot area, the entries, and 0x55 0xAA
 // unless signature is false.
@@ -63,7 +63,7 @@ void buildTableSector(const uint8_t entries[TABLE_ENTRY_COUNT][TABLE_ENTRY_BYTES
                       uint8_t sector[TABLE_SECTOR_BYTES]);
 
 // "-" or "TYPE:SC/SH/SS-EC/EH/ES" (TYPE hex, the rest decimal).
-bool parseEntrySpec(const char* text, EntrySpec* out);
+bool parseEntryLayout(const char* text, EntryLayout* out);
 
 // A table sector and where it goes.
 struct DemoSector {

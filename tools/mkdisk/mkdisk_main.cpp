@@ -149,8 +149,8 @@ int runTable(int argc, char** args) {
     uint8_t entries[TABLE_ENTRY_COUNT][TABLE_ENTRY_BYTES];
     memset(entries, 0, sizeof entries);
     for (int i = 0; next + i < argc; ++i) {
-        EntrySpec spec;
-        if (!parseEntrySpec(args[next + i], &spec) || !encodeAbsoluteEntry(g, spec, entries[i])) {
+        EntryLayout layout;
+        if (!parseEntryLayout(args[next + i], &layout) || !encodeAbsoluteEntry(g, layout, entries[i])) {
             char problem[200];
             snprintf(problem, sizeof problem,
                      "bad ENTRY \"%.100s\" (cylinder 0..1023, head 0..255, sector 0..63)", args[next + i]);

@@ -23,10 +23,10 @@ TEST(MkdiskEncodingTest, ChsFieldsCarryCylinderHighBitsInTheSectorByte) {
 
 TEST(MkdiskEncodingTest, EntryBytesAndTableSector) {
     const DiskGeometry g{1024, 16, 63, 512};
-    EntrySpec spec;
-    ASSERT_TRUE(parseEntrySpec("a5:850/0/1-1023/15/63", &spec));
+    EntryLayout layout;
+    ASSERT_TRUE(parseEntryLayout("a5:850/0/1-1023/15/63", &layout));
     uint8_t e[TABLE_ENTRY_BYTES];
-    ASSERT_TRUE(encodeAbsoluteEntry(g, spec, e));
+    ASSERT_TRUE(encodeAbsoluteEntry(g, layout, e));
     const uint8_t expected[TABLE_ENTRY_BYTES] = {0x00, 0x00, 0xC1, 0x52, 0xA5, 0x0F, 0xFF, 0xFF,
                                                  0xE0, 0x12, 0x0D, 0x00,   // 850 * 1008 = 856800
                                                  0x20, 0xAD, 0x02, 0x00};  // 174 * 1008 = 175392
@@ -46,27 +46,27 @@ TEST(MkdiskEncodingTest, EntryBytesAndTableSector) {
     EXPECT_EQ(sector[511], 0);
 
     // An end before the start gives a zero count rather than a wrapped one.
-    ASSERT_TRUE(parseEntrySpec("5:10/0/1-9/0/1", &spec));
-    ASSERT_TRUE(encodeAbsoluteEntry(g, spec, e));
+    ASSERT_TRUE(parseEntryLayout("5:10/0/1-9/0/1", &layout));
+    ASSERT_TRUE(encodeAbsoluteEntry(g, layout, e));
     EXPECT_EQ(e[12] | e[13] | e[14] | e[15], 0);
 }
 
 TEST(MkdiskEncodingTest, ParsesEntryArguments) {
-    EntrySpec spec;
-    ASSERT_TRUE(parseEntrySpec("-", &spec));
-    EXPECT_TRUE(spec.empty);
-    ASSERT_TRUE(parseEntrySpec("0B:1/2/3-4/5/0", &spec));
-    EXPECT_FALSE(spec.empty);
-    EXPECT_EQ(spec.type, 0x0B);
-    EXPECT_EQ(spec.start.cylinder, 1u);
-    EXPECT_EQ(spec.start.head, 2u);
-    EXPECT_EQ(spec.start.sector, 3u);
-    EXPECT_EQ(spec.end.cylinder, 4u);
-    EXPECT_EQ(spec.end.sector, 0u);  // 0-sector links are allowed on purpose
+    EntryLayout layout;
+    ASSERT_TRUE(parseEntryLayout("-", &layout));
+    EXPECT_TRUE(layout.empty);
+    ASSERT_TRUE(parseEntryLayout("0B:1/2/3-4/5/0", &layout));
+    EXPECT_FALSE(layout.empty);
+    EXPECT_EQ(layout.type, 0x0B);
+    EXPECT_EQ(layout.start.cylinder, 1u);
+    EXPECT_EQ(layout.start.head, 2u);
+    EXPECT_EQ(layout.start.sector, 3u);
+    EXPECT_EQ(layout.end.cylinder, 4u);
+    EXPECT_EQ(layout.end.sector, 0u);  // 0-sector links are allowed on purpose
     const char* bad[] = {"", "5", "5:", "x5:1/2/3-4/5/6", "105:1/2/3-4/5/6", "5:1/2/3", "5:1/2/3-4/5",
                          "5:1/2/3-4/5/6/7", "5:1024/0/1-0/0/1", "5:0/256/1-0/0/1", "5:0/0/64-0/0/1",
                          "5:1/2/3-4/5/6x", "5:-1/2/3-4/5/6", ":1/2/3-4/5/6"};
-    for (const char* text : bad) EXPECT_FALSE(parseEntrySpec(text, &spec)) << text;
+    for (const char* text : bad) EXPECT_FALSE(parseEntryLayout(text, &layout)) << text;
 }
 
 TEST(MkdiskEncodingTest, ImageSizesAndAddresses) {
