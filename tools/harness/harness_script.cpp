@@ -46,6 +46,9 @@ const CommandSpec SPECS[] = {
     {"no-box", CMD_NO_BOX, "n", 0},
     {"capture", CMD_CAPTURE, "s?nnnn", 0},
     {"sleep", CMD_SLEEP, "n", 0},
+    {"wait-file-dialog", CMD_WAIT_FILE_DIALOG, "?n", DEFAULT_TIMEOUT_MS},
+    {"file-name", CMD_FILE_NAME, "s", 0},
+    {"hold-file", CMD_HOLD_FILE, "s", 0},
 };
 
 const char* const BUTTON_NAMES[] = {
@@ -201,7 +204,9 @@ const char* usageText() {
            "Message boxes:\n"
            "  process EXE   only boxes of processes with this image name\n"
            "  wait-box [MS] | box | answer BUTTON | no-box MS\n"
-           "Other: capture FILE [X Y W H] | sleep MS\n"
+           "Common file dialogs (Open, Save As):\n"
+           "  wait-file-dialog [MS] | file-name PATH   (then press 1 to confirm)\n"
+           "Other: capture FILE [X Y W H] | hold-file PATH | sleep MS\n"
            "Default wait: 10000 ms. Texts print with \\n, \\r and \\t escaped.\n";
 }
 

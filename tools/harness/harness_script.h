@@ -35,6 +35,9 @@ enum CommandKind {
     CMD_NO_BOX,
     CMD_CAPTURE,
     CMD_SLEEP,
+    CMD_WAIT_FILE_DIALOG,
+    CMD_FILE_NAME,
+    CMD_HOLD_FILE,
 };
 
 enum {

@@ -44,6 +44,11 @@ TEST(HarnessScript, GivenNumbersOverrideDefaults) {
     EXPECT_EQ(1, capture.number[1]);
     EXPECT_EQ(40, capture.number[4]);
     EXPECT_EQ(6, p.script.commands[2].number[0]);  // IDYES, any letter case
+    Parsed f = parse({"wait-file-dialog", "--", "file-name", "/tmp/a b", "--", "hold-file", "x.dat"});
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_EQ(DEFAULT_TIMEOUT_MS, f.script.commands[0].number[0]);
+    EXPECT_STREQ("/tmp/a b", f.script.commands[1].text[0]);
+    EXPECT_EQ(CMD_HOLD_FILE, f.script.commands[2].kind);
 }
 
 TEST(HarnessScript, RejectsMalformedScriptsWithAReason) {
@@ -68,6 +73,8 @@ TEST(HarnessScript, RejectsMalformedScriptsWithAReason) {
         {{"check", "107", "2"}, "0 or 1"},
         {{"answer", "Maybe"}, "button name"},
         {{"capture", "f.bmp", "1", "2"}, "x y width height"},
+        {{"file-name"}, "'file-name' takes 1 to 1 arguments, got 0"},
+        {{"wait-file-dialog", "soon"}, "non-negative"},
     };
     for (const Case& c : cases) {
         Parsed p = parse(c.args);

@@ -264,6 +264,9 @@ VOID CALLBACK deliveryHandled(HWND, UINT, ULONG_PTR data, LRESULT) {
 // sees the effect of a press without the harness ever blocking on a box.
 bool deliver(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
     Delivery delivery = {false};
+    // A modal dialog that the handling opens (Save As, say) disables its owner.
+    HWND root = GetAncestor(target, GA_ROOT);
+    bool rootEnabled = root && IsWindowEnabled(root);
     if (!SendMessageCallbackW(target, message, wParam, lParam, deliveryHandled, (ULONG_PTR)&delivery)) {
         return fail("cannot send message 0x%X (error %lu)", message, GetLastError());
     }
@@ -275,6 +278,7 @@ bool deliver(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
         if (delivery.handled || !IsWindow(target)) return true;
         HWND box = nullptr;
         if (boxPresent(&box)) return true;
+        if (rootEnabled && !IsWindowEnabled(root)) return true;
         if (GetTickCount() - start >= DELIVERY_MS) return true;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, POLL_MS, QS_ALLINPUT);
     }
@@ -732,6 +736,86 @@ bool runCapture(const Command& c) {
     return ok;
 }
 
+// ---- common file dialogs ----
+
+enum {
+    FILE_NAME_FIELD = 0x47C,      // cmb13: the Explorer-style dialog's file-name box
+    OLD_FILE_NAME_FIELD = 0x480,  // edt1: the old-style dialog's
+};
+
+HWND fileNameField(HWND dialog) {
+    HWND field = GetDlgItem(dialog, FILE_NAME_FIELD);
+    return field ? field : GetDlgItem(dialog, OLD_FILE_NAME_FIELD);
+}
+
+// A visible dialog of the process under test with a file-name field and an
+// OK (Open / Save) button; its caption depends on the prefix's language.
+BOOL CALLBACK matchFileDialog(HWND window, LPARAM data) {
+    if (!IsWindowVisible(window)) return TRUE;
+    wchar_t className[64];
+    if (!GetClassNameW(window, className, 64) || lstrcmpW(className, L"#32770") != 0) return TRUE;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (!processMatches(process) || !fileNameField(window) || !GetDlgItem(window, IDOK)) return TRUE;
+    *(HWND*)data = window;
+    return FALSE;
+}
+
+bool fileDialogPresent(void* data) {
+    HWND* found = (HWND*)data;
+    *found = nullptr;
+    EnumWindows(matchFileDialog, (LPARAM)found);
+    return *found != nullptr;
+}
+
+bool runWaitFileDialog(const Command& c) {
+    HWND found = nullptr;
+    if (!waitFor(c.number[0], fileDialogPresent, &found)) return fail("no file dialog within %d ms", int(c.number[0]));
+    harness.window = found;
+    return true;
+}
+
+BOOL CALLBACK findEdit(HWND child, LPARAM data) {
+    wchar_t className[64];
+    GetClassNameW(child, className, 64);
+    if (lstrcmpiW(className, L"Edit") != 0) return TRUE;
+    *(HWND*)data = child;
+    return FALSE;
+}
+
+// Puts the path into the name field's edit control, where typing would put
+// it; the Explorer-style field is a ComboBoxEx holding a combo box holding it.
+bool runFileName(const Command& c) {
+    if (!needWindow()) return false;
+    HWND field = fileNameField(harness.window);
+    if (!field) return fail("the current window is not a file dialog");
+    HWND edit = nullptr;
+    wchar_t className[64];
+    GetClassNameW(field, className, 64);
+    if (lstrcmpiW(className, L"Edit") == 0) edit = field;
+    else EnumChildWindows(field, findEdit, (LPARAM)&edit);
+    if (!edit) return fail("the file-name field has no edit control");
+    char path[MAX_PATH * 3];
+    wchar_t wide[MAX_PATH * 2];
+    windowsPathFromArgument(c.text[0], path, sizeof path);
+    toWide(path, wide, MAX_PATH * 2);
+    LRESULT result = 0;
+    if (!sendQuery(edit, WM_SETTEXT, 0, (LPARAM)wide, &result) || !result) return fail("cannot set the file name");
+    return true;
+}
+
+// Opens the file without sharing and keeps it open until the harness ends,
+// as another program holding it would.
+bool runHoldFile(const Command& c) {
+    char path[MAX_PATH * 3];
+    wchar_t wide[MAX_PATH * 2];
+    windowsPathFromArgument(c.text[0], path, sizeof path);
+    toWide(path, wide, MAX_PATH * 2);
+    HANDLE file = CreateFileW(wide, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return fail("cannot open '%s' (error %lu)", c.text[0], GetLastError());
+    return true;
+}
+
 bool runCommand(const Command& c) {
     harness.command = &c;
     switch (c.kind) {
@@ -792,6 +876,9 @@ bool runCommand(const Command& c) {
     case CMD_NO_BOX: return runNoBox(c);
     case CMD_CAPTURE: return runCapture(c);
     case CMD_SLEEP: Sleep(c.number[0]); return true;
+    case CMD_WAIT_FILE_DIALOG: return runWaitFileDialog(c);
+    case CMD_FILE_NAME: return runFileName(c);
+    case CMD_HOLD_FILE: return runHoldFile(c);
     }
     return fail("unhandled command");
 }
