@@ -49,6 +49,7 @@ const CommandSpec SPECS[] = {
     {"wait-file-dialog", CMD_WAIT_FILE_DIALOG, "?n", DEFAULT_TIMEOUT_MS},
     {"file-name", CMD_FILE_NAME, "s", 0},
     {"hold-file", CMD_HOLD_FILE, "s", 0},
+    {"watch-text", CMD_WATCH_TEXT, "ii?n", DEFAULT_TIMEOUT_MS},
 };
 
 const char* const BUTTON_NAMES[] = {
@@ -199,7 +200,7 @@ const char* usageText() {
            "  caption | iconic | foreground | focus | minimise | close | cancel\n"
            "Controls of the current window (ID decimal, 0x-hex or -1):\n"
            "  text ID | enabled ID | visible ID | checked ID | items ID | selection ID\n"
-           "  wait-text ID TEXT [MS] | wait-enabled ID 0|1 [MS]\n"
+           "  wait-text ID TEXT [MS] | wait-enabled ID 0|1 [MS] | watch-text ID UNTIL_ID [MS]\n"
            "  press ID | command ID [CODE] | check ID 0|1 | select ID INDEX\n"
            "Message boxes:\n"
            "  process EXE   only boxes of processes with this image name\n"

@@ -38,6 +38,7 @@ enum CommandKind {
     CMD_WAIT_FILE_DIALOG,
     CMD_FILE_NAME,
     CMD_HOLD_FILE,
+    CMD_WATCH_TEXT,
 };
 
 enum {

@@ -16,6 +16,7 @@ namespace {
 enum {
     TEXT_SIZE = 8192,
     POLL_MS = 50,
+    WATCH_POLL_MS = 5,
     MESSAGE_TIMEOUT_MS = 5000,  // for messages sent to the program's threads
     SETTLE_MS = 5000,           // for effects of posted messages
     BOX_PAINT_MS = 300,         // a box that has just appeared may not be drawn yet
@@ -481,6 +482,36 @@ bool runWaitEnabled(const Command& c) {
     return true;
 }
 
+// Prints the control's text each time it changes, polling every few
+// milliseconds, until control UNTIL_ID is enabled (the text then is the last
+// line) or a message box appears (answer it, then watch again).
+bool runWatchText(const Command& c) {
+    HWND control;
+    HWND until;
+    if (!needControl(c.number[0], &control) || !needControl(c.number[1], &until)) return false;
+    wchar_t text[TEXT_SIZE];
+    wchar_t last[TEXT_SIZE];
+    last[0] = 0;
+    bool printed = false;
+    DWORD start = GetTickCount();
+    for (;;) {
+        bool ended = IsWindowEnabled(until) != 0;
+        if (!controlText(control, text, TEXT_SIZE)) return false;
+        if (!printed || lstrcmpW(text, last) != 0) {
+            printWide(text);
+            lstrcpyW(last, text);
+            printed = true;
+        }
+        if (ended) return true;
+        HWND box = nullptr;
+        if (boxPresent(&box)) return true;
+        if (GetTickCount() - start >= DWORD(c.number[2])) {
+            return fail("control %d still disabled after %d ms", int(c.number[1]), int(c.number[2]));
+        }
+        Sleep(WATCH_POLL_MS);
+    }
+}
+
 bool runChecked(const Command& c) {
     HWND control;
     LRESULT state = 0;
@@ -879,6 +910,7 @@ bool runCommand(const Command& c) {
     case CMD_WAIT_FILE_DIALOG: return runWaitFileDialog(c);
     case CMD_FILE_NAME: return runFileName(c);
     case CMD_HOLD_FILE: return runHoldFile(c);
+    case CMD_WATCH_TEXT: return runWatchText(c);
     }
     return fail("unhandled command");
 }
