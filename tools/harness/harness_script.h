@@ -39,6 +39,7 @@ enum CommandKind {
     CMD_FILE_NAME,
     CMD_HOLD_FILE,
     CMD_WATCH_TEXT,
+    CMD_SCREENSAVER,
 };
 
 enum {

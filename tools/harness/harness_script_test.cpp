@@ -75,6 +75,7 @@ TEST(HarnessScript, RejectsMalformedScriptsWithAReason) {
         {{"capture", "f.bmp", "1", "2"}, "x y width height"},
         {{"file-name"}, "'file-name' takes 1 to 1 arguments, got 0"},
         {{"wait-file-dialog", "soon"}, "non-negative"},
+        {{"screensaver", "1"}, "got 1"},
     };
     for (const Case& c : cases) {
         Parsed p = parse(c.args);

@@ -911,6 +911,14 @@ bool runCommand(const Command& c) {
     case CMD_FILE_NAME: return runFileName(c);
     case CMD_HOLD_FILE: return runHoldFile(c);
     case CMD_WATCH_TEXT: return runWatchText(c);
+    case CMD_SCREENSAVER: {
+        BOOL active = FALSE;
+        if (!SystemParametersInfoW(SPI_GETSCREENSAVEACTIVE, 0, &active, 0)) {
+            return fail("SPI_GETSCREENSAVEACTIVE failed (error %lu)", GetLastError());
+        }
+        printNumber(active != 0);
+        return true;
+    }
     }
     return fail("unhandled command");
 }
