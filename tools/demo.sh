@@ -2,7 +2,8 @@
 # Sets everything up, builds the program, writes the demo disks and runs the
 # program on them in the 9x family, through the stand-in sector service.
 # With a display it opens the window for you; without one it presses Start,
-# waits for the run to end and writes demo/screenshot.png and demo/status.txt.
+# waits for the run to end and writes demo/screenshot.png, demo/status.txt
+# and the saved profile demo/results.dat.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -43,8 +44,12 @@ echo "demo: measuring the demo disk (1024 cylinders, about a minute)"
 wine harness.exe wait-window "$caption" 30000 -- press 101 -- wait-enabled 102 1 10000 \
   -- wait-enabled 101 1 600000 -- text 109 -- capture "$demo/window.bmp" > "$demo/status.txt"
 convert "$demo/window.bmp" "$demo/screenshot.png"
-rm -f "$demo/window.bmp"
+rm -f "$demo/window.bmp" "$demo/results.dat"
+# Save, as a user would: the Save As dialog, a new file name, confirm.
+wine harness.exe process platterscope.exe -- window "$caption" -- press 103 -- wait-file-dialog 30000 \
+  -- file-name "$demo/results.dat" -- press 1 -- window "$caption" -- no-box 500 >/dev/null
 wine harness.exe window "$caption" -- close >/dev/null
 wait "$program" || { echo "demo: the program ended with exit code $?" >&2; exit 1; }
 echo "demo: final status line: $(cat "$demo/status.txt")"
 echo "demo: screenshot written to $demo/screenshot.png"
+echo "demo: per-cylinder speeds saved to $demo/results.dat ($(wc -l <"$demo/results.dat") lines)"
