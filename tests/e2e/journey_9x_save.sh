@@ -26,10 +26,12 @@ RESULTS=$OUT/profile.dat
 # One cylinder is 16 x 63 x 512 bytes = 504 KiB.
 KIB_PER_CYLINDER=504
 
+# The status lines are watched from Start to the summary; the chart is
+# captured a second after the run, once its last repaint has reached the screen.
 e2e_start main
-e2e_harness process platterscope.exe -- wait-window "$E2E_MAIN_CAPTION" 60000 -- select 104 1 -- text 110 \
+e2e_harness process platterscope.exe -- wait-window "$E2E_MAIN_CAPTION" 60000 -- select 104 1 \
     -- press 101 -- watch-text 109 101 30000 -- wait-box 0 -- box -- answer Yes \
-    -- watch-text 109 101 30000 -- sleep 300 -- capture "$OUT/chart.bmp"
+    -- watch-text 109 101 30000 -- sleep 1000 -- capture "$OUT/chart.bmp"
 run1=$E2E_OUT
 prompt='caption: Platterscope
 text: Reading error ( code=3Ch )\n栈道  30, 柱头 3.\nShow this message if error will be occured?
@@ -49,7 +51,7 @@ wait_saved() {  # FILE STATUS_OUTPUT
         [ -f "$1" ] && [ "$(tr -cd '\n' <"$1" | wc -c)" -eq "$count" ] && return 0
         sleep 0.1
     done
-    e2e_fail "$1 does not hold $count lines"
+    e2e_fail "$1 does not hold the $count lines of the run: $(tr -cd '\n' <"$1" 2>/dev/null | wc -c) lines"
 }
 
 # Save to a new file (Wine asks no question for a new name).
