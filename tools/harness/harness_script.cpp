@@ -51,6 +51,7 @@ const CommandSpec SPECS[] = {
     {"hold-file", CMD_HOLD_FILE, "s", 0},
     {"watch-text", CMD_WATCH_TEXT, "ii?n", DEFAULT_TIMEOUT_MS},
     {"screensaver", CMD_SCREENSAVER, "", 0},
+    {"clock", CMD_CLOCK, "", 0},
 };
 
 const char* const BUTTON_NAMES[] = {
@@ -208,7 +209,7 @@ const char* usageText() {
            "  wait-box [MS] | box | answer BUTTON | no-box MS\n"
            "Common file dialogs (Open, Save As):\n"
            "  wait-file-dialog [MS] | file-name PATH   (then press 1 to confirm)\n"
-           "Other: capture FILE [X Y W H] | hold-file PATH | screensaver | sleep MS\n"
+           "Other: capture FILE [X Y W H] | hold-file PATH | screensaver | clock | sleep MS\n"
            "Default wait: 10000 ms. Texts print with \\n, \\r and \\t escaped.\n";
 }
 
