@@ -62,6 +62,10 @@
 #   e2e_skip MESSAGE      ends the test as passed, saying what was skipped
 #   e2e_pass              ends the test as passed
 #
+#   e2e_harness_until EXPECTED CMD [ARGS] [-- CMD [ARGS]]...
+#       Runs the harness again (for up to about 10 s) until its output is
+#       EXPECTED, for states that the X server brings to Wine a little later
+#       (activation, restoring); the output is left in $E2E_OUT either way.
 #   e2e_expect_startup_failure TEXT
 #       Expects one ownerless error box "Platterscope" with TEXT before any
 #       main window, answers it, and expects exit code 1 with no main window.
@@ -267,4 +271,15 @@ owner: none" "$E2E_OUT" "start-up box"
     e2e_expect_exit main 1
     e2e_harness_try window "$E2E_MAIN_CAPTION" && e2e_fail "the main window opened"
     e2e_pass
+}
+
+e2e_harness_until() {
+    local expected=$1 deadline=$((SECONDS + 10))
+    shift
+    while :; do
+        e2e_harness "$@"
+        [ "$E2E_OUT" = "$expected" ] && return 0
+        [ $SECONDS -ge $deadline ] && return 0
+        sleep 0.1
+    done
 }
