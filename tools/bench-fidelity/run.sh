@@ -108,10 +108,16 @@ now_ms() { date +%s%3N; }
 window_after() {
     local deadline=$(($1 + 60000))
     until xdotool search --onlyvisible --name "$CAPTION_RE" >/dev/null 2>&1; do
+        if ! kill -0 "$program" 2>/dev/null; then
+            local code=0
+            wait "$program" || code=$?
+            log "the program ended with exit code $code before its window appeared (see $work/program.log)"
+            exit 1
+        fi
         [ "$(now_ms)" -lt $deadline ] || { log "no main window within 60 s"; exit 1; }
         sleep 0.005
     done
-    echo $(($(now_ms) - $1))
+    WINDOW_MS=$(($(now_ms) - $1))
 }
 
 # 4. Start-ups, fresh prefixes first.
@@ -121,7 +127,8 @@ for i in $(seq $STARTS); do
     sync
     t0=$(now_ms)
     start_program
-    record "4 start-up to main window, fresh prefix (ms)" "$(window_after "$t0")"
+    window_after "$t0"
+    record "4 start-up to main window, fresh prefix (ms)" $WINDOW_MS
     close_program
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w
@@ -131,12 +138,13 @@ export WINEPREFIX=$work/prefix-warm
 wine_copy_template "$build/wine-templates/9x" "$WINEPREFIX"
 wineserver -p
 start_program
-window_after "$(now_ms)" >/dev/null
+window_after "$(now_ms)"
 close_program
 for i in $(seq $STARTS); do
     t0=$(now_ms)
     start_program
-    record "4 start-up to main window, warm prefix (ms)" "$(window_after "$t0")"
+    window_after "$t0"
+    record "4 start-up to main window, warm prefix (ms)" $WINDOW_MS
     close_program
 done
 tick=$(wine "$build/tickstep.exe" | tr -d "\r")
@@ -158,7 +166,7 @@ unpaced_run() {
 # 2, first half: the time inside the read calls, with stats on.
 configure stats
 start_program
-window_after "$(now_ms)" >/dev/null
+window_after "$(now_ms)"
 declare -a inside_ms with_stats_ms
 for i in $(seq "$RUNS"); do
     log "unpaced run $i of $RUNS, stats on"
@@ -172,7 +180,7 @@ configure nostats
 
 # 1. Fidelity: whole runs over the paced drive, each saved through Save As.
 start_program
-window_after "$(now_ms)" >/dev/null
+window_after "$(now_ms)"
 for i in $(seq "$RUNS"); do
     log "paced run $i of $RUNS (about 15 s)"
     saved=$work/paced-$i.dat
