@@ -7,15 +7,15 @@ namespace {
 
 // Argument kinds in a pattern: s text, i control id, n count (milliseconds,
 // index, pixels), b 0 or 1, B a box button name. Arguments after '?' are
-// optional; a left-out number takes the spec's default.
-struct CommandSpec {
+// optional; a left-out number takes the shape's default.
+struct CommandShape {
     const char* name;
     CommandKind kind;
     const char* pattern;
     int32_t defaultNumber;
 };
 
-const CommandSpec SPECS[] = {
+const CommandShape SHAPES[] = {
     {"wait-window", CMD_WAIT_WINDOW, "s?n", DEFAULT_TIMEOUT_MS},
     {"wait-gone", CMD_WAIT_GONE, "s?n", DEFAULT_TIMEOUT_MS},
     {"window", CMD_WINDOW, "s", 0},
@@ -59,9 +59,9 @@ const char* const BUTTON_NAMES[] = {
 };
 const int BUTTON_NAME_COUNT = sizeof(BUTTON_NAMES) / sizeof(BUTTON_NAMES[0]);
 
-const CommandSpec* findSpec(const char* name) {
-    for (const CommandSpec& spec : SPECS) {
-        if (strcmp(spec.name, name) == 0) return &spec;
+const CommandShape* findShape(const char* name) {
+    for (const CommandShape& shape : SHAPES) {
+        if (strcmp(shape.name, name) == 0) return &shape;
     }
     return nullptr;
 }
@@ -124,19 +124,19 @@ const char* kindDescription(char kind) {
 
 // Parses argv[first, last) as one command.
 bool parseCommand(const char* const* argv, int first, int last, Command* command, char* error, size_t errorSize) {
-    const CommandSpec* spec = findSpec(argv[first]);
-    if (!spec) {
+    const CommandShape* shape = findShape(argv[first]);
+    if (!shape) {
         snprintf(error, errorSize, "unknown command '%s'", argv[first]);
         return false;
     }
-    command->kind = spec->kind;
-    command->name = spec->name;
+    command->kind = shape->kind;
+    command->name = shape->name;
     command->argCount = last - first - 1;
     int required = 0;
     int allowed = 0;
     bool optional = false;
     char kinds[MAX_COMMAND_ARGS];
-    for (const char* p = spec->pattern; *p; ++p) {
+    for (const char* p = shape->pattern; *p; ++p) {
         if (*p == '?') {
             optional = true;
             continue;
@@ -145,21 +145,21 @@ bool parseCommand(const char* const* argv, int first, int last, Command* command
         if (!optional) ++required;
     }
     if (command->argCount < required || command->argCount > allowed) {
-        snprintf(error, errorSize, "'%s' takes %d to %d arguments, got %d", spec->name, required, allowed, command->argCount);
+        snprintf(error, errorSize, "'%s' takes %d to %d arguments, got %d", shape->name, required, allowed, command->argCount);
         return false;
     }
     // A rectangle is all four numbers or none.
-    if (spec->kind == CMD_CAPTURE && command->argCount != 1 && command->argCount != 5) {
+    if (shape->kind == CMD_CAPTURE && command->argCount != 1 && command->argCount != 5) {
         snprintf(error, errorSize, "'capture' takes a file and optionally x y width height");
         return false;
     }
     for (int k = 0; k < allowed; ++k) {
         command->text[k] = nullptr;
-        command->number[k] = spec->defaultNumber;
+        command->number[k] = shape->defaultNumber;
         if (k >= command->argCount) continue;
         command->text[k] = argv[first + 1 + k];
         if (!parseArgument(kinds[k], command->text[k], &command->number[k])) {
-            snprintf(error, errorSize, "'%s' argument %d ('%s') must be %s", spec->name, k + 1, command->text[k], kindDescription(kinds[k]));
+            snprintf(error, errorSize, "'%s' argument %d ('%s') must be %s", shape->name, k + 1, command->text[k], kindDescription(kinds[k]));
             return false;
         }
     }
