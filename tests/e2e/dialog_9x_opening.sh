@@ -47,7 +47,7 @@ e2e_assert_eq 1 "$E2E_OUT" "screen saver before the program"
 
 e2e_start main
 e2e_harness process platterscope.exe -- wait-box 60000 -- box -- answer OK -- wait-window "$E2E_MAIN_CAPTION" 30000 \
-    -- no-box 300 -- focus
+    -- no-box 300 -- wait-focus 104 5000 -- focus
 e2e_assert_eq "$LIMIT_BOX
 104" "$E2E_OUT" "opening on drive 0 with 1025 cylinders: the box, then the focus on the drive list"
 e2e_harness window "$E2E_MAIN_CAPTION" -- items 104 -- selection 104 -- text 110 -- text 111 -- text 112 \

@@ -64,7 +64,7 @@ expect_focus_and_states 1 101 "$IDLE_NO_RUN" "after opening"
 
 # Run 1 on drive 0 goes to its last cylinder.
 e2e_harness window "$E2E_MAIN_CAPTION" -- press 101 -- focus "${STATES[@]}" -- wait-enabled 101 1 30000 \
-    -- focus "${STATES[@]}" -- text 109 -- capture "$E2E_DIR/run1.bmp"
+    -- wait-focus 101 5000 -- focus "${STATES[@]}" -- text 109 -- capture "$E2E_DIR/run1.bmp"
 expect_focus_and_states 1 102 "$RUNNING" "while run 1 goes on"
 expect_focus_and_states 8 101 "$IDLE_SAVE" "after run 1 ended at the last cylinder"
 summary_of 40 "$(sed -n 15p <<<"$E2E_OUT")" || e2e_fail "run 1: summary of 40 cylinders expected: $E2E_OUT"
@@ -83,7 +83,7 @@ e2e_assert_eq 0 "$(red_pixels "$E2E_DIR/drive1.bmp")" "red pixels after choosing
 # and ends there. (The status read after the command also waits until the
 # window has handled it.)
 e2e_harness window "$E2E_MAIN_CAPTION" -- press 101 -- wait-box 30000 -- box -- command 102 -- text 109 \
-    -- enabled 101 -- enabled 102 -- answer Yes -- wait-enabled 101 1 30000 -- focus "${STATES[@]}" -- text 109
+    -- enabled 101 -- enabled 102 -- answer Yes -- wait-enabled 101 1 30000 -- wait-focus 101 5000 -- focus "${STATES[@]}" -- text 109
 e2e_assert_eq "$(prompt 15 1 0)" "$(head -5 <<<"$E2E_OUT")" "prompt of run 2"
 [[ $(sed -n 6p <<<"$E2E_OUT") == "栈道  0. "* ]] || e2e_fail "run 2: status at the prompt: $(sed -n 6p <<<"$E2E_OUT")"
 e2e_assert_eq $'0\n1' "$(sed -n 7,8p <<<"$E2E_OUT")" "Start and Stop after Stop, before the worker moved on"
@@ -93,7 +93,7 @@ summary_of 2 "$(sed -n 16p <<<"$E2E_OUT")" || e2e_fail "run 2: summary of 2 cyli
 # Run 3 on drive 2: Cancel at the prompt of cylinder 0 measures nothing, so
 # Save, enabled before the run, stays disabled after it.
 e2e_harness window "$E2E_MAIN_CAPTION" -- select 104 2 -- press 101 -- wait-box 30000 -- box -- answer Cancel \
-    -- wait-enabled 101 1 30000 -- focus "${STATES[@]}" -- text 109
+    -- wait-enabled 101 1 30000 -- wait-focus 101 5000 -- focus "${STATES[@]}" -- text 109
 e2e_assert_eq "$(prompt 3C 0 1)" "$(head -5 <<<"$E2E_OUT")" "prompt of run 3"
 expect_focus_and_states 6 101 "$IDLE_NO_RUN" "after run 3 was cancelled at cylinder 0"
 e2e_assert_eq "No sectors read!" "$(sed -n 13p <<<"$E2E_OUT")" "status after run 3"
@@ -101,14 +101,14 @@ e2e_assert_eq "No sectors read!" "$(sed -n 13p <<<"$E2E_OUT")" "status after run
 # Run 4 on drive 2: Yes at cylinder 0, then Cancel at cylinder 3 keeps the
 # three cylinders before it, and Save is enabled.
 e2e_harness window "$E2E_MAIN_CAPTION" -- press 101 -- wait-box 30000 -- answer Yes -- wait-box 30000 -- box \
-    -- answer Cancel -- wait-enabled 101 1 30000 -- focus "${STATES[@]}" -- text 109
+    -- answer Cancel -- wait-enabled 101 1 30000 -- wait-focus 101 5000 -- focus "${STATES[@]}" -- text 109
 e2e_assert_eq "$(prompt 3C 3 1)" "$(head -5 <<<"$E2E_OUT")" "second prompt of run 4"
 expect_focus_and_states 6 101 "$IDLE_SAVE" "after run 4 was cancelled at cylinder 3"
 summary_of 3 "$(sed -n 13p <<<"$E2E_OUT")" || e2e_fail "run 4: summary of 3 cylinders expected: $E2E_OUT"
 
 # Run 5 on drive 0, with the priority box ticked, stopped by pressing Stop.
 e2e_harness window "$E2E_MAIN_CAPTION" -- select 104 0 -- check 107 1 -- press 101 -- sleep 700 -- press 102 \
-    -- wait-enabled 101 1 30000 -- focus "${STATES[@]}" -- checked 107 -- text 109
+    -- wait-enabled 101 1 30000 -- wait-focus 101 5000 -- focus "${STATES[@]}" -- checked 107 -- text 109
 expect_focus_and_states 1 101 "$IDLE_SAVE" "after run 5 was stopped"
 e2e_assert_eq 1 "$(sed -n 8p <<<"$E2E_OUT")" "priority box still ticked after run 5"
 line=$(sed -n 9p <<<"$E2E_OUT")

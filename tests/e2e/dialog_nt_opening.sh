@@ -29,7 +29,7 @@ icon: information
 buttons: OK
 owner: $E2E_MAIN_CAPTION" "$last_box" "last box of the opening"
 
-e2e_harness window "$E2E_MAIN_CAPTION" -- no-box 300 -- focus -- items 104 -- text 110 -- text 111 -- text 112 \
+e2e_harness window "$E2E_MAIN_CAPTION" -- no-box 300 -- wait-focus 104 5000 -- focus -- items 104 -- text 110 -- text 111 -- text 112 \
     -- enabled 101 -- enabled 102 -- enabled 103 -- enabled 104 -- enabled 107 -- enabled 106
 e2e_assert_eq "104
 HDD0

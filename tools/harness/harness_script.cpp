@@ -27,6 +27,7 @@ const CommandShape SHAPES[] = {
     {"visible", CMD_VISIBLE, "i", 0},
     {"checked", CMD_CHECKED, "i", 0},
     {"focus", CMD_FOCUS, "", 0},
+    {"wait-focus", CMD_WAIT_FOCUS, "i?n", DEFAULT_TIMEOUT_MS},
     {"iconic", CMD_ICONIC, "", 0},
     {"foreground", CMD_FOREGROUND, "", 0},
     {"minimise", CMD_MINIMISE, "", 0},
@@ -202,7 +203,7 @@ const char* usageText() {
            "  caption | iconic | foreground | focus | minimise | close | cancel\n"
            "Controls of the current window (ID decimal, 0x-hex or -1):\n"
            "  text ID | enabled ID | visible ID | checked ID | items ID | selection ID\n"
-           "  wait-text ID TEXT [MS] | wait-enabled ID 0|1 [MS] | watch-text ID UNTIL_ID [MS]\n"
+           "  wait-text ID TEXT [MS] | wait-enabled ID 0|1 [MS] | wait-focus ID [MS] | watch-text ID UNTIL_ID [MS]\n"
            "  press ID | command ID [CODE] | check ID 0|1 | select ID INDEX\n"
            "Message boxes:\n"
            "  process EXE   only boxes of processes with this image name\n"

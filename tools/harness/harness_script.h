@@ -17,6 +17,7 @@ enum CommandKind {
     CMD_VISIBLE,
     CMD_CHECKED,
     CMD_FOCUS,
+    CMD_WAIT_FOCUS,
     CMD_ICONIC,
     CMD_FOREGROUND,
     CMD_MINIMISE,

@@ -523,23 +523,56 @@ bool runChecked(const Command& c) {
 // The control that has the keyboard focus in the window's thread, as the
 // window's direct child id; "window" for the window itself, "none", or
 // "other" for a window outside it.
-bool runFocus() {
-    if (!needWindow()) return false;
+// The control with the keyboard focus in the window's thread: its id (-1 for
+// a static), or FOCUS_NONE, FOCUS_WINDOW, FOCUS_OTHER.
+enum { FOCUS_NONE = -1000, FOCUS_WINDOW, FOCUS_OTHER };
+bool focusedControl(int* out) {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     DWORD thread = GetWindowThreadProcessId(harness.window, nullptr);
     if (!GetGUIThreadInfo(thread, &info)) return fail("GetGUIThreadInfo failed (error %lu)", GetLastError());
     HWND focus = info.hwndFocus;
     if (!focus) {
-        printLine("none");
+        *out = FOCUS_NONE;
     } else if (focus == harness.window) {
-        printLine("window");
+        *out = FOCUS_WINDOW;
     } else if (IsChild(harness.window, focus)) {
         while (GetParent(focus) != harness.window) focus = GetParent(focus);
         int id = GetDlgCtrlID(focus);
-        printNumber((id & STATIC_ID) == STATIC_ID ? -1 : id);
+        *out = (id & STATIC_ID) == STATIC_ID ? -1 : id;
     } else {
+        *out = FOCUS_OTHER;
+    }
+    return true;
+}
+
+bool runFocus() {
+    int id;
+    if (!needWindow() || !focusedControl(&id)) return false;
+    if (id == FOCUS_NONE) {
+        printLine("none");
+    } else if (id == FOCUS_WINDOW) {
+        printLine("window");
+    } else if (id == FOCUS_OTHER) {
         printLine("other");
+    } else {
+        printNumber(id);
+    }
+    return true;
+}
+
+bool focusMatches(void* wanted) {
+    int id;
+    return focusedControl(&id) && id == *(int*)wanted;
+}
+
+// The focus moves by a message the program handles a moment after the state
+// that announces it (a button enabled), so it is waited for.
+bool runWaitFocus(const Command& c) {
+    if (!needWindow()) return false;
+    int wanted = (int)c.number[0];
+    if (!waitFor(c.number[1], focusMatches, &wanted)) {
+        return fail("the focus is not on %d after %d ms", wanted, int(c.number[1]));
     }
     return true;
 }
@@ -872,6 +905,7 @@ bool runCommand(const Command& c) {
     case CMD_WAIT_ENABLED: return runWaitEnabled(c);
     case CMD_CHECKED: return runChecked(c);
     case CMD_FOCUS: return runFocus();
+    case CMD_WAIT_FOCUS: return runWaitFocus(c);
     case CMD_ICONIC:
         if (!needWindow()) return false;
         printNumber(IsIconic(harness.window) != 0);
