@@ -40,24 +40,10 @@ buttons: Yes No Cancel
 owner: '$E2E_MAIN_CAPTION
 [[ $run1 == *"$prompt"* ]] || e2e_fail "the prompt for cylinder 30 head 3 is missing: $run1"
 
-# The program writes the file after the dialog has closed; waits until the
-# file holds exactly as many lines as the summary counts (a file saved over
-# holds another count until then).
-wait_saved() {  # FILE STATUS_OUTPUT
-    local count
-    count=$(sed -n 's/^读取 \([0-9]*\) 栈道用了.*/\1/p' <<<"$2" | tail -1)
-    [ -n "$count" ] || e2e_fail "no summary in: $2"
-    for _ in $(seq 50); do
-        [ -f "$1" ] && [ "$(tr -cd '\n' <"$1" | wc -c)" -eq "$count" ] && return 0
-        sleep 0.1
-    done
-    e2e_fail "$1 does not hold the $count lines of the run: $(tr -cd '\n' <"$1" 2>/dev/null | wc -c) lines"
-}
-
 # Save to a new file (Wine asks no question for a new name).
 e2e_harness process platterscope.exe -- window "$E2E_MAIN_CAPTION" -- press 103 -- wait-file-dialog \
     -- file-name "$RESULTS" -- press 1 -- window "$E2E_MAIN_CAPTION" -- no-box 300
-wait_saved "$RESULTS" "$run1"
+e2e_wait_saved "$RESULTS" "$run1"
 cp "$RESULTS" "$OUT/run1.dat"
 
 # Checks a saved file against a run's status lines and summary (and the
@@ -84,7 +70,7 @@ e2e_harness process platterscope.exe -- window "$E2E_MAIN_CAPTION" -- press 101 
     -- wait-box -- box -- answer Yes -- window "$E2E_MAIN_CAPTION" -- no-box 300
 run2=$E2E_OUT
 [[ $run2 == *$'\nbuttons: Yes No\n'* ]] || e2e_fail "no overwrite question for the existing file: $run2"
-wait_saved "$RESULTS" "$run2"
+e2e_wait_saved "$RESULTS" "$run2"
 check_run "run 2" "$RESULTS" "$run2"
 lines=$(wc -l <"$RESULTS")
 [ "$lines" -ge 1 ] && [ "$lines" -lt 30 ] || e2e_fail "run 2 stopped after $lines cylinders"

@@ -27,18 +27,6 @@ check_file() {  # FILE STATUS_OUTPUT
         e2e_fail "$1: $(cat "$OUT/check.txt")"
 }
 
-# The file is written after the dialog closes: waits for the summary's count.
-wait_saved() {  # FILE STATUS_OUTPUT
-    local count
-    count=$(sed -n 's/^读取 \([0-9]*\) 栈道用了.*/\1/p' <<<"$2" | tail -1)
-    [ -n "$count" ] || e2e_fail "no summary in: $2"
-    for _ in $(seq 50); do
-        [ -f "$1" ] && [ "$(tr -cd '\n' <"$1" | wc -c)" -eq "$count" ] && return 0
-        sleep 0.1
-    done
-    e2e_fail "$1 does not hold the $count lines of the run: $(tr -cd '\n' <"$1" 2>/dev/null | wc -c) lines"
-}
-
 listing() { (cd "$E2E_DIR" && find out app -newer "$OUT/mark" -type f | sort); }
 
 box_of() {  # TEXT: the description of a results-file error box
@@ -64,7 +52,7 @@ e2e_assert_eq "" "$(listing)" "files written after Cancel"
 # A name without extension, new: no question, saved as typed.
 e2e_harness process platterscope.exe -- window "$M" -- press 103 -- wait-file-dialog -- file-name "$OUT/profile" \
     -- press 1 -- window "$M" -- no-box 500
-wait_saved "$OUT/profile" "$run1"
+e2e_wait_saved "$OUT/profile" "$run1"
 e2e_assert_eq "out/profile" "$(listing)" "files written by Save"
 check_file "$OUT/profile" "$run1"
 k=$(wc -l <"$OUT/profile")
@@ -84,7 +72,7 @@ e2e_harness process platterscope.exe -- window "$M" -- press 101 -- watch-text 1
     -- wait-file-dialog 0 -- press 1 -- wait-box -- answer Yes -- window "$M" -- no-box 500
 run2=$E2E_OUT
 [[ $run2 == *$'\nbuttons: Yes No\nowner: '* ]] || e2e_fail "no Yes/No question owned by the Save As dialog: $run2"
-wait_saved "$OUT/profile" "$run2"
+e2e_wait_saved "$OUT/profile" "$run2"
 check_file "$OUT/profile" "$run2"
 [ "$(wc -l <"$OUT/profile")" -eq 30 ] || e2e_fail "run 2 saved $(wc -l <"$OUT/profile") lines, not 30"
 
@@ -93,7 +81,7 @@ e2e_harness process platterscope.exe -- window "$M" -- press 101 -- sleep 300 --
     -- press 103 -- wait-file-dialog -- file-name "$OUT/profile" -- press 1 -- wait-box -- answer Yes -- window "$M" \
     -- no-box 500
 run3=$E2E_OUT
-wait_saved "$OUT/profile" "$run3"
+e2e_wait_saved "$OUT/profile" "$run3"
 check_file "$OUT/profile" "$run3"
 [ "$(wc -l <"$OUT/profile")" -lt 30 ] || e2e_fail "run 3 was not stopped early"
 cp "$OUT/profile" "$OUT/run3.copy"

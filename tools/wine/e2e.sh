@@ -66,6 +66,10 @@
 #       Runs the harness again (for up to about 10 s) until its output is
 #       EXPECTED, for states that the X server brings to Wine a little later
 #       (activation, restoring); the output is left in $E2E_OUT either way.
+#   e2e_wait_saved FILE STATUS_OUTPUT
+#       Waits until FILE holds as many lines as the 9x summary in
+#       STATUS_OUTPUT counts (the program writes it after Save As has closed;
+#       a file saved over holds another count until then).
 #   e2e_expect_startup_failure TEXT
 #       Expects one ownerless error box "Platterscope" with TEXT before any
 #       main window, answers it, and expects exit code 1 with no main window.
@@ -282,4 +286,15 @@ e2e_harness_until() {
         [ $SECONDS -ge $deadline ] && return 0
         sleep 0.1
     done
+}
+
+e2e_wait_saved() {  # FILE STATUS_OUTPUT
+    local count
+    count=$(sed -n 's/^读取 \([0-9]*\) 栈道用了.*/\1/p' <<<"$2" | tail -1)
+    [ -n "$count" ] || e2e_fail "no summary in: $2"
+    for _ in $(seq 50); do
+        [ -f "$1" ] && [ "$(tr -cd '\n' <"$1" | wc -c)" -eq "$count" ] && return 0
+        sleep 0.1
+    done
+    e2e_fail "$1 does not hold the $count lines of the run: $(tr -cd '\n' <"$1" 2>/dev/null | wc -c) lines"
 }
