@@ -27,24 +27,7 @@ static const BenchPlatform WIN32_PLATFORM = {
 
 const BenchPlatform& win32BenchPlatform() { return WIN32_PLATFORM; }
 
-static intptr_t openDevice(const char* name, bool noBuffering) {
-    DWORD flags = FILE_ATTRIBUTE_NORMAL;
-    if (noBuffering) flags |= FILE_FLAG_NO_BUFFERING;
-    HANDLE handle =
-        CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr);
-    return handle == INVALID_HANDLE_VALUE ? DEVICE_INVALID : (intptr_t)handle;
-}
-
-static bool readDevice(intptr_t handle, void* buffer, uint32_t bytes) {
-    DWORD delivered = 0;
-    return ReadFile((HANDLE)handle, buffer, bytes, &delivered, nullptr) != 0;
-}
-
-static uint32_t lastError() { return GetLastError(); }
-
-static void closeDevice(intptr_t handle) { CloseHandle((HANDLE)handle); }
-
-static const NtDiskOps WIN32_NT_DISK = {openDevice, readDevice, lastError, closeDevice};
+static const NtDiskOps WIN32_NT_DISK = {openPhysicalDrive, readPhysicalDrive, systemLastError, closePhysicalDrive};
 
 const NtDiskOps& win32NtDiskOps() { return WIN32_NT_DISK; }
 

@@ -8,13 +8,24 @@
 
 static_assert(sizeof(DISK_GEOMETRY) == 24, "geometry reply is 24 bytes");
 
-static intptr_t openDevice(const char* name) {
-    HANDLE h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+intptr_t openPhysicalDrive(const char* name, bool noBuffering) {
+    DWORD flags = FILE_ATTRIBUTE_NORMAL;
+    if (noBuffering) flags |= FILE_FLAG_NO_BUFFERING;
+    HANDLE h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags,
+                           nullptr);
     return h == INVALID_HANDLE_VALUE ? DEVICE_INVALID : (intptr_t)h;
 }
 
-static uint32_t lastError() { return GetLastError(); }
+bool readPhysicalDrive(intptr_t handle, void* buffer, uint32_t bytes) {
+    DWORD delivered = 0;  // not examined: a short read is not a failure here
+    return ReadFile((HANDLE)handle, buffer, bytes, &delivered, nullptr) != 0;
+}
+
+void closePhysicalDrive(intptr_t handle) { CloseHandle((HANDLE)handle); }
+
+uint32_t systemLastError() { return GetLastError(); }
+
+static intptr_t openDevice(const char* name) { return openPhysicalDrive(name, false); }
 
 static bool getGeometry(intptr_t handle, uint8_t reply[24]) {
     DWORD returned = 0;
@@ -31,12 +42,6 @@ static bool setPosition(intptr_t handle, uint64_t offset) {
     return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
 }
 
-static bool readDevice(intptr_t handle, void* buffer, uint32_t bytes) {
-    DWORD got = 0;
-    return ReadFile((HANDLE)handle, buffer, bytes, &got, nullptr) != 0;
-}
-
-static void closeDevice(intptr_t handle) { CloseHandle((HANDLE)handle); }
 
 static void showBox(void* owner, const char* text, uint32_t style) {
     MessageBoxA((HWND)owner, text, "Platterscope", style);
@@ -44,8 +49,8 @@ static void showBox(void* owner, const char* text, uint32_t style) {
 
 static void exitProcess(int code) { exit(code); }
 
-static const DeviceOps NT_DEVICE_OPS = {openDevice, lastError,   getGeometry, setPosition,
-                                        readDevice, closeDevice, showBox,     exitProcess};
+static const DeviceOps NT_DEVICE_OPS = {openDevice,        systemLastError,    getGeometry, setPosition,
+                                        readPhysicalDrive, closePhysicalDrive, showBox,     exitProcess};
 
 const DeviceOps& ntDeviceOps() { return NT_DEVICE_OPS; }
 

@@ -69,3 +69,10 @@ uint32_t readSectorsNt(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_
                        void* buffer);
 uint32_t enumerateDrivesLegacy(DriveGeometry* table);
 const DeviceOps& ntDeviceOps();
+
+// The physical-drive device as the system gives it (device_nt_win32.cpp),
+// shared by discovery, sector reads and the benchmark.
+intptr_t openPhysicalDrive(const char* name, bool noBuffering);
+bool readPhysicalDrive(intptr_t handle, void* buffer, uint32_t bytes);
+void closePhysicalDrive(intptr_t handle);
+uint32_t systemLastError();
