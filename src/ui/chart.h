@@ -9,6 +9,8 @@
 void createChartFont();
 void drawChartBackground();
 void plotTrackSpeed(uint32_t track);
+// Asks the window to repaint the chart area from the surface.
+void requestChartRepaint(void* window);
 #ifdef _WIN32
 #include <windows.h>
 void captureChartLayout(HWND dialog);

@@ -59,9 +59,10 @@ void createChartSurface(HWND dialog) {
     drawChartBackground();
 }
 
-static void requestChartRepaint() {
+void requestChartRepaint(void* window) {
+    // The surface holds the whole chart: nothing under it needs erasing.
     RECT r = {app.chartRect.left, app.chartRect.top, app.chartRect.right, app.chartRect.bottom};
-    InvalidateRect((HWND)app.mainWindow, &r, FALSE);
+    InvalidateRect((HWND)window, &r, FALSE);
 }
 
 static void filledRectangle(HDC dc, COLORREF colour, const ChartBox& box) {
@@ -159,7 +160,7 @@ void drawChartBackground() {
     lockSurface();
     drawBackgroundLocked(surface());
     unlockSurface();
-    requestChartRepaint();
+    requestChartRepaint(app.mainWindow);
 }
 
 void plotTrackSpeed(uint32_t track) {

@@ -35,10 +35,6 @@ static void showBox(void* owner, const char* text, uint32_t style) {
 static bool isChecked(void* dialog, int id) { return IsDlgButtonChecked((HWND)dialog, id) == BST_CHECKED; }
 static void captureLayout(void* dialog) { captureChartLayout((HWND)dialog); }
 static void createSurface(void* dialog) { createChartSurface((HWND)dialog); }
-static void invalidateChart(void* window) {
-    RECT r = {app.chartRect.left, app.chartRect.top, app.chartRect.right, app.chartRect.bottom};
-    InvalidateRect((HWND)window, &r, FALSE);
-}
 static void setScreenSaverActive(bool active) {
     // Broadcast only: the user's saved setting is left as it was.
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? TRUE : FALSE, nullptr, SPIF_SENDWININICHANGE);
@@ -62,7 +58,7 @@ static int loadMap(uint32_t drive) { return loadPartitionMap(drive); }
 static const DialogOps DIALOG_OPS = {
     createChartFont, loadMap,       setClassIcon,         addListItem, selectListItem, listSelection,
     setText,         enable,        requestFocus,         showBox,     isChecked,      captureLayout,
-    createSurface,   drawChartBackground, plotTrackSpeed, invalidateChart, setScreenSaverActive, startWorker,
+    createSurface,   drawChartBackground, plotTrackSpeed, requestChartRepaint, setScreenSaverActive, startWorker,
     endDialog,       save,          deleteFont,           stopWorker,  freeLibrary,
 };
 
