@@ -4,19 +4,9 @@
 # that PLATTERSCOPE_WIN64 names, run on the NT family. Without
 # PLATTERSCOPE_WIN64 the test is skipped.
 name=dialog_chart_win64
-if [ -z "${PLATTERSCOPE_WIN64:-}" ]; then
-    echo "[$name] SKIPPED: PLATTERSCOPE_WIN64 is not set (path of the 64-bit platterscope.exe)" >&2
-    exit 0
-fi
-tests="$(dirname "$PLATTERSCOPE_WIN64")/win32_layer_tests.exe"
-if [ ! -f "$tests" ]; then
-    echo "[$name] FAIL: no $tests (build the 64-bit configuration's win32_layer_tests)" >&2
-    exit 1
-fi
-if ! x86_64-w64-mingw32-objdump -f "$tests" 2>/dev/null | grep -q 'pei-x86-64'; then
-    echo "[$name] FAIL: $tests is not a 64-bit program" >&2
-    exit 1
-fi
+source "$(dirname "$0")/../../tools/wine/common.sh"
+tests="$(dirname "${PLATTERSCOPE_WIN64:-.}")/win32_layer_tests.exe"
+wine_require_win64 "$name" "$tests"
 output=$(bash "$(dirname "$0")/../../tools/wine/run-in-prefix.sh" "$1" nt "$tests" --gtest_filter='Chart*' --gtest_brief=1 2>&1)
 code=$?
 echo "$output"
