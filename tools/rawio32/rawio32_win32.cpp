@@ -190,9 +190,9 @@ __declspec(dllexport) uint32_t SECTOR_SERVICE_CALL ReadPhysicalSector32(uint32_t
     if (word == 0) {
         const StandinDrive& drive = standin.config.drives[plan.driveIndex];
         if (drive.paced) {
-            uint64_t duration = transferMicroseconds(plan.bytes, cylinderRateKbps(drive, cylinder));
+            uint64_t duration = paceTransferMicroseconds(plan.bytes, cylinderRateKbps(drive, cylinder));
             uint64_t& deadline = standin.deadlinesUs[plan.driveIndex];
-            deadline = nextReadDeadline(deadline, entered, duration);
+            deadline = paceNextDeadline(deadline, entered, duration);
             waitUntil(deadline);
         }
         word = count;

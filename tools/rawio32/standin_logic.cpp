@@ -332,21 +332,7 @@ uint32_t fillDriveParameters(const StandinConfig& cfg, uint32_t driveNumber, uin
 }
 
 uint32_t cylinderRateKbps(const StandinDrive& drive, uint32_t cylinder) {
-    if (drive.cylinders <= 1) return drive.firstKbps;
-    if (cylinder >= drive.cylinders) cylinder = drive.cylinders - 1;
-    int64_t span = (int64_t)drive.lastKbps - (int64_t)drive.firstKbps;
-    int64_t rate = (int64_t)drive.firstKbps + span * (int64_t)cylinder / (int64_t)(drive.cylinders - 1);
-    return (uint32_t)rate;
-}
-
-uint64_t transferMicroseconds(uint64_t bytes, uint32_t kbps) {
-    if (kbps == 0) return 0;
-    uint64_t bytesPerSecond = (uint64_t)kbps * 1024u;
-    return (bytes * 1000000u + bytesPerSecond - 1) / bytesPerSecond;
-}
-
-uint64_t nextReadDeadline(uint64_t previousDeadlineUs, uint64_t nowUs, uint64_t durationUs) {
-    return (nowUs > previousDeadlineUs ? nowUs : previousDeadlineUs) + durationUs;
+    return paceRateKbps(drive.firstKbps, drive.lastKbps, drive.cylinders, cylinder);
 }
 
 size_t formatStatsLine(char* out, size_t outSize, uint64_t calls, uint64_t insideUs) {

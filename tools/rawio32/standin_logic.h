@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "drive/sector_service.h"
+#include "pacing/pacing.h"
 
 enum {
     STANDIN_MAX_DRIVES = 16,
@@ -101,13 +102,6 @@ uint32_t fillDriveParameters(const StandinConfig& cfg, uint32_t driveNumber, uin
 // The linear speed profile: kB/s at a cylinder, from firstKbps at cylinder 0
 // to lastKbps at the last one.
 uint32_t cylinderRateKbps(const StandinDrive& drive, uint32_t cylinder);
-
-// Microseconds a transfer of bytes takes at kbps (1 kB = 1024 bytes), rounded up.
-uint64_t transferMicroseconds(uint64_t bytes, uint32_t kbps);
-
-// Deadline of a paced read: it starts at the later of now and the previous
-// deadline and lasts durationUs.
-uint64_t nextReadDeadline(uint64_t previousDeadlineUs, uint64_t nowUs, uint64_t durationUs);
 
 // The stats file's single line, "calls=N inside_us=M\n"; returns its length.
 size_t formatStatsLine(char* out, size_t outSize, uint64_t calls, uint64_t insideUs);

@@ -209,14 +209,14 @@ TEST(StandinPacingTest, RatesDurationsAndDeadlines) {
     drive.cylinders = 1;
     EXPECT_EQ(cylinderRateKbps(drive, 0), 4000u);
 
-    EXPECT_EQ(transferMicroseconds(1024, 1), 1000000u);
-    EXPECT_EQ(transferMicroseconds(63 * 512, 16000), 1969u);  // 1968.75 rounded up
-    EXPECT_EQ(transferMicroseconds(0, 100), 0u);
+    EXPECT_EQ(paceTransferMicroseconds(1024, 1), 1000000u);
+    EXPECT_EQ(paceTransferMicroseconds(63 * 512, 16000), 1969u);  // 1968.75 rounded up
+    EXPECT_EQ(paceTransferMicroseconds(0, 100), 0u);
 
     // A caller that keeps up is paced back to back; a late one starts afresh.
-    EXPECT_EQ(nextReadDeadline(0, 5000, 100), 5100u);
-    EXPECT_EQ(nextReadDeadline(5100, 5050, 100), 5200u);
-    EXPECT_EQ(nextReadDeadline(5200, 9000, 100), 9100u);
+    EXPECT_EQ(paceNextDeadline(0, 5000, 100), 5100u);
+    EXPECT_EQ(paceNextDeadline(5100, 5050, 100), 5200u);
+    EXPECT_EQ(paceNextDeadline(5200, 9000, 100), 9100u);
 }
 
 TEST(StandinStatsTest, FormatsOneLine) {
