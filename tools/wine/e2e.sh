@@ -29,6 +29,12 @@
 #       to $E2E_APP.
 #   e2e_mkdisk ARGS...    runs the host tool BUILD_DIR/mkdisk (e.g.
 #                         e2e_mkdisk blank "$E2E_APP/d0.img" 100 4 17 512)
+#   e2e_simdisk [--stats PATH] N=DRIVE_LINE...
+#       NT family: installs and starts the simulated-disk driver
+#       (BUILD_DIR/simdisk.sys, see tools/simdisk/install.sh for the lines)
+#       in the test's prefix, so that \\.\PHYSICALDRIVEN is that drive;
+#       Wine's own PHYSICALDRIVE0 is replaced when drive 0 is given. Image
+#       paths may be absolute Unix paths. Call it before e2e_start.
 #
 # The program
 #   e2e_start NAME [ARGS...]
@@ -169,6 +175,13 @@ e2e_install_standin() {
 e2e_mkdisk() {
     [ -x "$E2E_BUILD/mkdisk" ] || e2e_fail "mkdisk not built: $E2E_BUILD/mkdisk"
     "$E2E_BUILD/mkdisk" "$@" >>"$E2E_DIR/mkdisk.log" 2>&1 || e2e_fail "mkdisk $* failed: $(tail -1 "$E2E_DIR/mkdisk.log")"
+}
+
+e2e_simdisk() {
+    local sys="$E2E_BUILD/simdisk.sys"
+    [ -f "$sys" ] || e2e_fail "driver not built: $sys"
+    bash "$E2E_LIBRARY_DIR/../simdisk/install.sh" "$sys" "$@" >>"$E2E_DIR/simdisk.log" 2>&1 ||
+        e2e_fail "the simulated-disk driver did not start: $(tail -5 "$E2E_DIR/simdisk.log")"
 }
 
 e2e_start() {
