@@ -129,12 +129,17 @@ void runBenchmarkWith(const BenchPlatform& platform, const BenchmarkBody& body, 
     platform.runEnded(done > 0);
 }
 
-// NT family: the whole disk as one device file, read from its first byte on
-// without ever positioning.
+// NT family: the whole disk as one device file, read from its first byte on,
+// each read going on where the previous one ended.
 
 struct NtDisk {
     const NtDiskOps* ops;
     intptr_t handle;
+    // A failed read moves the device's position by nothing (or by less than
+    // it asked for), and the heads after it were not read: left alone, every
+    // later cylinder would be read from inside this one, and a bad sector
+    // would fail the first read of every cylinder after it.
+    bool resume;
 };
 
 static bool openNtDisk(void* disk) {
@@ -142,6 +147,7 @@ static bool openNtDisk(void* disk) {
     char name[DEVICE_NAME_SIZE];
     formatDeviceName(name, (uint32_t)app.selectedDrive);
     d->handle = d->ops->open(name, app.noBuffering != 0);
+    d->resume = false;
     return d->handle != DEVICE_INVALID;
 }
 
@@ -150,12 +156,19 @@ static void closeNtDisk(void* disk) {
     d->ops->close(d->handle);
 }
 
-static TrackReadResult readNtTrack(void* disk, uint32_t, uint32_t, void* buffer, uint32_t bytes,
+static TrackReadResult readNtTrack(void* disk, uint32_t cylinder, uint32_t head, void* buffer, uint32_t bytes,
                                    uint32_t* errorCode) {
     NtDisk* d = (NtDisk*)disk;
-    // Each read continues where the last one ended; the count delivered is
-    // not examined.
-    if (d->ops->read(d->handle, buffer, bytes)) return TRACK_READ_OK;
+    bool ok;
+    // The count delivered is not examined.
+    if (d->resume) {
+        uint64_t track = (uint64_t)cylinder * app.driveTable[app.selectedDrive].heads + head;
+        ok = d->ops->readAt(d->handle, buffer, bytes, track * bytes);
+    } else {
+        ok = d->ops->read(d->handle, buffer, bytes);
+    }
+    d->resume = !ok;
+    if (ok) return TRACK_READ_OK;
     *errorCode = d->ops->lastError();
     return TRACK_READ_FAILED;
 }
@@ -171,7 +184,7 @@ static const BenchmarkBody NT_BODY = {
 };
 
 void runBenchmarkNtWith(const BenchPlatform& platform, const NtDiskOps& device) {
-    NtDisk disk = {&device, DEVICE_INVALID};
+    NtDisk disk = {&device, DEVICE_INVALID, false};
     runBenchmarkWith(platform, NT_BODY, &disk);
 }
 

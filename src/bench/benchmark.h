@@ -73,7 +73,10 @@ void runBenchmarkWith(const BenchPlatform& platform, const BenchmarkBody& body, 
 // open gives DEVICE_INVALID.
 struct NtDiskOps {
     intptr_t (*open)(const char* name, bool noBuffering);
+    // Reads on from the handle's position.
     bool (*read)(intptr_t handle, void* buffer, uint32_t bytes);
+    // Reads at offset; later reads go on from its end.
+    bool (*readAt)(intptr_t handle, void* buffer, uint32_t bytes, uint64_t offset);
     uint32_t (*lastError)();
     void (*close)(intptr_t handle);
 };

@@ -27,7 +27,8 @@ static const BenchPlatform WIN32_PLATFORM = {
 
 const BenchPlatform& win32BenchPlatform() { return WIN32_PLATFORM; }
 
-static const NtDiskOps WIN32_NT_DISK = {openPhysicalDrive, readPhysicalDrive, systemLastError, closePhysicalDrive};
+static const NtDiskOps WIN32_NT_DISK = {openPhysicalDrive, readPhysicalDrive, readPhysicalDriveAt, systemLastError,
+                                        closePhysicalDrive};
 
 const NtDiskOps& win32NtDiskOps() { return WIN32_NT_DISK; }
 

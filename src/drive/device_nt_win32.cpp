@@ -21,6 +21,16 @@ bool readPhysicalDrive(intptr_t handle, void* buffer, uint32_t bytes) {
     return ReadFile((HANDLE)handle, buffer, bytes, &delivered, nullptr) != 0;
 }
 
+bool readPhysicalDriveAt(intptr_t handle, void* buffer, uint32_t bytes, uint64_t offset) {
+    // On a handle opened for synchronous use this reads at the offset, waits
+    // for the end, and leaves the handle's position after the bytes read.
+    OVERLAPPED at = {};
+    at.Offset = (DWORD)offset;
+    at.OffsetHigh = (DWORD)(offset >> 32);
+    DWORD delivered = 0;
+    return ReadFile((HANDLE)handle, buffer, bytes, &delivered, &at) != 0;
+}
+
 void closePhysicalDrive(intptr_t handle) { CloseHandle((HANDLE)handle); }
 
 uint32_t systemLastError() { return GetLastError(); }

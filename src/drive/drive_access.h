@@ -74,5 +74,6 @@ const DeviceOps& ntDeviceOps();
 // shared by discovery, sector reads and the benchmark.
 intptr_t openPhysicalDrive(const char* name, bool noBuffering);
 bool readPhysicalDrive(intptr_t handle, void* buffer, uint32_t bytes);
+bool readPhysicalDriveAt(intptr_t handle, void* buffer, uint32_t bytes, uint64_t offset);
 void closePhysicalDrive(intptr_t handle);
 uint32_t systemLastError();

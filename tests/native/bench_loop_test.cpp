@@ -72,22 +72,34 @@ bool scriptedRead(uint32_t cylinder, uint32_t head, uint32_t* failure) {
     return false;
 }
 
-// The NT device reads sequentially; the fake derives the head from the count.
-uint32_t ntHead = 0;
+// The NT device keeps a position, as a synchronous handle does: a read goes
+// on from it, and only a successful one moves it.
+uint64_t ntPosition = 0;
+uint32_t ntError = 0;
 intptr_t fakeOpen(const char* name, bool noBuffering) {
     f.events.push_back("open " + std::string(name) + (noBuffering ? " nobuf" : ""));
-    ntHead = 0;
+    ntPosition = 0;
     return f.openFails ? DEVICE_INVALID : 77;
 }
-uint32_t ntError = 0;
+bool readAtPosition(uint32_t bytes) {
+    uint32_t heads = app.driveTable[app.selectedDrive].heads;
+    uint64_t track = ntPosition / bytes;
+    if (!scriptedRead((uint32_t)(track / heads), (uint32_t)(track % heads), &ntError)) return false;
+    ntPosition += bytes;
+    return true;
+}
 bool fakeNtRead(intptr_t handle, void* buffer, uint32_t bytes) {
     f.events.push_back("read " + num(bytes) + (handle == 77 && buffer == f.buffer ? "" : " ?"));
-    uint32_t head = ntHead++ % app.driveTable[app.selectedDrive].heads;
-    return scriptedRead(app.tracksDone, head, &ntError);
+    return readAtPosition(bytes);
+}
+bool fakeNtReadAt(intptr_t handle, void* buffer, uint32_t bytes, uint64_t offset) {
+    f.events.push_back("read " + num(bytes) + " at " + num(offset) + (handle == 77 && buffer == f.buffer ? "" : " ?"));
+    ntPosition = offset;
+    return readAtPosition(bytes);
 }
 uint32_t fakeLastError() { return ntError; }
 void fakeClose(intptr_t handle) { f.events.push_back(handle == 77 ? "close" : "close ?"); }
-const NtDiskOps NT_DISK = {fakeOpen, fakeNtRead, fakeLastError, fakeClose};
+const NtDiskOps NT_DISK = {fakeOpen, fakeNtRead, fakeNtReadAt, fakeLastError, fakeClose};
 
 uint32_t SECTOR_SERVICE_CALL fakeSectorRead(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector,
                                             uint32_t count, void* buffer) {
@@ -241,6 +253,30 @@ TEST_F(Bench, FailedHeadEndsTheCylinderButItIsRecordedWhole) {
     // Two reads of 3 ms, the full 8 KiB counted.
     EXPECT_EQ(app.trackSpeeds[0], 8u * 1000u / 6u);
     EXPECT_EQ(app.tracksDone, 2u);
+}
+
+// A bad sector must cost its own cylinder only: the cylinder after it is
+// read from its own first byte, and sequential reading goes on from there.
+TEST_F(Bench, NtRunGoesOnWithTheNextCylinderAfterAFailedRead) {
+    app.driveTable[1] = {5, 3, 4, 512};  // 2 KiB tracks, 3 per cylinder
+    f.failures[{1, 1}] = 0x17;
+    f.failures[{3, 0}] = 0x45D;
+    f.failures[{4, 0}] = 0x45D;  // a failure on the first read after one
+    runNt();
+    EXPECT_EQ(f.prompts, (std::vector<std::string>{
+                             "Reading error ( code=17h )\nTrack 1, head 1.\nShow this message if error will be occured?",
+                             "Reading error ( code=45Dh )\nTrack 3, head 0.\nShow this message if error will be occured?",
+                             "Reading error ( code=45Dh )\nTrack 4, head 0.\nShow this message if error will be occured?"}));
+    std::vector<std::string> reads;
+    for (const std::string& e : f.events) {
+        if (e.rfind("read ", 0) == 0) reads.push_back(e.substr(5));
+    }
+    EXPECT_EQ(reads, (std::vector<std::string>{"2048", "2048", "2048",                     // cylinder 0
+                                               "2048", "2048",                             // 1: head 1 fails
+                                               "2048 at 12288", "2048", "2048",            // 2 from its start
+                                               "2048",                                     // 3: head 0 fails
+                                               "2048 at 24576"}));                         // 4: fails again
+    EXPECT_EQ(app.tracksDone, 5u);
 }
 
 TEST_F(Bench, LegacyFailureIsAnyBitOfTheMaskAndTheCodeIsBits8To15) {
