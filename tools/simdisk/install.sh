@@ -19,8 +19,11 @@
 #   drive=N opens=A unbuffered=B reads=C failed=D bytes=E end=F
 #
 # The wine server of the prefix is left running (persistent) with the
-# driver loaded; end it with `wineserver -k`. A drive whose image cannot be
-# opened refuses to open, so discovery stops there.
+# driver loaded; end it with `wineserver -k`. `net stop simdisk` and
+# `net start simdisk` (through the wine64 loader) take the drives away and
+# bring them back. A drive whose image cannot be opened when the driver
+# starts is left out, so discovery stops there; once a drive is served, an
+# open after its image has gone reads nothing (error 15h, not ready).
 set -uo pipefail
 
 usage() {

@@ -103,7 +103,9 @@ static NTSTATUS complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
 }
 
 /* Every open reads the image through a handle of its own, so a drive whose
-   image has gone away can no longer be opened. */
+   image has gone away can no longer be opened. (Wine 8 hands the caller its
+   handle without waiting for this request, so there the open succeeds and
+   its reads fail, as a drive that is no longer ready.) */
 static NTSTATUS NTAPI dispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
     DriveExtension* ext = (DriveExtension*)device->DeviceExtension;
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
@@ -116,7 +118,7 @@ static NTSTATUS NTAPI dispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
     status = openFile(path, GENERIC_READ, FILE_OPEN, &image);
     if (!NT_SUCCESS(status)) {
         DbgPrint("simdisk: drive %u: cannot open its image (%08lx)\n", ext->number, (unsigned long)status);
-        return complete(irp, STATUS_NO_SUCH_DEVICE, 0);
+        return complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
     }
     context = (OpenContext*)ExAllocatePoolWithTag(NonPagedPool, sizeof *context, POOL_TAG);
     if (!context) {
@@ -168,7 +170,7 @@ static NTSTATUS NTAPI dispatchRead(PDEVICE_OBJECT device, PIRP irp) {
     uint64_t deadline = 0;
     void* buffer;
 
-    if (!context) return complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+    if (!context) return complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
     buffer = readBuffer(irp);
     if (!buffer && length > 0) return complete(irp, STATUS_INVALID_USER_BUFFER, 0);
 
@@ -343,6 +345,15 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
             DbgPrint("simdisk: Drive%u skipped: %s\n", n, reason);
             continue;
         }
+        /* A drive without its image is left out, so discovery stops there. */
+        WCHAR path[SIMDISK_PATH_SIZE + 8];
+        HANDLE image;
+        toNtPath(drive.image, path, sizeof path / sizeof path[0]);
+        if (!NT_SUCCESS(openFile(path, GENERIC_READ, FILE_OPEN, &image))) {
+            DbgPrint("simdisk: Drive%u skipped: cannot open %s\n", n, drive.image);
+            continue;
+        }
+        ZwClose(image);
         NTSTATUS status = addDrive(driver, n, &drive);
         if (!NT_SUCCESS(status)) {
             DbgPrint("simdisk: Drive%u: no device (%08lx)\n", n, (unsigned long)status);

@@ -35,6 +35,9 @@
 #       in the test's prefix, so that \\.\PHYSICALDRIVEN is that drive;
 #       Wine's own PHYSICALDRIVE0 is replaced when drive 0 is given. Image
 #       paths may be absolute Unix paths. Call it before e2e_start.
+#   e2e_simdisk_net stop|start
+#       Stops the driver (its drives are gone: opening them fails) or starts
+#       it again (its counters start from 0).
 #
 # The program
 #   e2e_start NAME [ARGS...]
@@ -182,6 +185,11 @@ e2e_simdisk() {
     [ -f "$sys" ] || e2e_fail "driver not built: $sys"
     bash "$E2E_LIBRARY_DIR/../simdisk/install.sh" "$sys" "$@" >>"$E2E_DIR/simdisk.log" 2>&1 ||
         e2e_fail "the simulated-disk driver did not start: $(tail -5 "$E2E_DIR/simdisk.log")"
+}
+
+e2e_simdisk_net() {
+    /usr/lib/wine/wine64 net "$1" simdisk </dev/null >>"$E2E_DIR/simdisk.log" 2>&1 ||
+        e2e_fail "net $1 simdisk failed: $(tail -3 "$E2E_DIR/simdisk.log")"
 }
 
 e2e_start() {
