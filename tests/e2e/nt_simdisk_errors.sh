@@ -12,10 +12,9 @@
 source "$(dirname "$0")/../../tools/wine/e2e.sh"
 e2e_setup "$1" nt
 disk="$E2E_DIR/disk0.img"
-stats="$E2E_DIR/stats.txt"
 e2e_mkdisk blank "$disk" 10 2 16 512
 track=8192
-e2e_simdisk --stats "$stats" \
+e2e_simdisk --stats "$E2E_DIR/stats.txt" \
     0="$disk 10 2 16 512 fault=$(((4 * 2 + 1) * track + 1024)),512,0xC000009C fault=$((12 * track)),1,0xC0000185"
 
 prompt() {  # CODE CYLINDER HEAD
@@ -40,11 +39,11 @@ expect_summary() {  # N
 # failed reads, bytes delivered, and where the last good read ended.
 previous=(0 0 0 0 0)
 expect_counters() {  # WHAT OPENS READS FAILED BYTES END
-    local what=$1 line values
+    local what=$1 values
     shift
-    line=$(grep '^drive=0 ' "$stats" | tr -d '\r')
-    [[ $line =~ opens=([0-9]+)\ unbuffered=[0-9]+\ reads=([0-9]+)\ failed=([0-9]+)\ bytes=([0-9]+)\ end=([0-9]+) ]] ||
-        e2e_fail "no counters for drive 0: $(cat "$stats")"
+    e2e_simdisk_counters 0
+    [[ $E2E_OUT =~ opens=([0-9]+)\ unbuffered=[0-9]+\ reads=([0-9]+)\ failed=([0-9]+)\ bytes=([0-9]+)\ end=([0-9]+) ]] ||
+        e2e_fail "counters of drive 0 unreadable: $E2E_OUT"
     values=("${BASH_REMATCH[@]:1}")
     e2e_assert_eq "$*" "$((values[0] - previous[0])) $((values[1] - previous[1])) $((values[2] - previous[2])) $((values[3] - previous[3])) ${values[4]}" \
         "$what: opens, reads, failed reads, bytes and end of the last read"

@@ -35,6 +35,10 @@
 #       in the test's prefix, so that \\.\PHYSICALDRIVEN is that drive;
 #       Wine's own PHYSICALDRIVE0 is replaced when drive 0 is given. Image
 #       paths may be absolute Unix paths. Call it before e2e_start.
+#   e2e_simdisk_counters N
+#       The counters line of drive N from the --stats file given to
+#       e2e_simdisk ("drive=N opens=A unbuffered=B reads=C failed=D bytes=E
+#       end=F"), left in $E2E_OUT.
 #   e2e_simdisk_net stop|start
 #       Stops the driver (its drives are gone: opening them fails) or starts
 #       it again (its counters start from 0).
@@ -183,8 +187,15 @@ e2e_mkdisk() {
 e2e_simdisk() {
     local sys="$E2E_BUILD/simdisk.sys"
     [ -f "$sys" ] || e2e_fail "driver not built: $sys"
+    [ "${1:-}" = --stats ] && E2E_SIMDISK_STATS=$2
     bash "$E2E_LIBRARY_DIR/../simdisk/install.sh" "$sys" "$@" >>"$E2E_DIR/simdisk.log" 2>&1 ||
         e2e_fail "the simulated-disk driver did not start: $(tail -5 "$E2E_DIR/simdisk.log")"
+}
+
+e2e_simdisk_counters() {
+    [ -n "${E2E_SIMDISK_STATS:-}" ] || e2e_fail "e2e_simdisk was not given --stats"
+    E2E_OUT=$(tr -d '\r' <"$E2E_SIMDISK_STATS" | grep "^drive=$1 ")
+    [ -n "$E2E_OUT" ] || e2e_fail "no counters for drive $1: $(cat "$E2E_SIMDISK_STATS")"
 }
 
 e2e_simdisk_net() {
