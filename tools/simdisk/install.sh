@@ -18,6 +18,10 @@
 # receives one line per drive after every request:
 #   drive=N opens=A unbuffered=B reads=C failed=D bytes=E end=F
 #
+# Run it with DISPLAY set as for the programs that will use the drives: the
+# wine session it starts is theirs too, and a GUI program started on another
+# display than the session's ends at once.
+#
 # The wine server of the prefix is left running (persistent) with the
 # driver loaded; end it with `wineserver -k`. `net stop simdisk` and
 # `net start simdisk` (through the wine64 loader) take the drives away and
