@@ -10,23 +10,8 @@ e2e_install_standin
 e2e_mkdisk blank "$E2E_APP/disk0.img" 10 2 16 512
 printf 'drive disk0.img 10 2 16 512\nfault 4 1 60\nfault 6 0 21\n' >"$E2E_APP/Rawio32.cfg"
 
-prompt() {  # CODE CYLINDER HEAD
-    printf 'caption: Platterscope\ntext: Reading error ( code=%sh )\\n栈道  %u, 柱头 %u.\\nShow this message if error will be occured?\nicon: error\nbuttons: Yes No Cancel\nowner: %s' \
-        "$1" "$2" "$3" "$E2E_MAIN_CAPTION"
-}
-
-# The summary of a run of N cylinders, with its numbers checked for sense.
-expect_summary() {  # N
-    e2e_harness window "$E2E_MAIN_CAPTION" -- wait-enabled 101 1 30000 -- text 109 -- enabled 103 -- enabled 102
-    local summary=${E2E_OUT%%$'\n'*} states=${E2E_OUT#*$'\n'}
-    local pattern="^读取 $1 栈道用了   ([0-9]+) ms\. Speed <min/eff/avr/max> ([0-9]+)/([0-9]+)/([0-9]+)/([0-9]+) kB/s\.$"
-    [[ $summary =~ $pattern ]] || e2e_fail "summary of $1 cylinders expected, status line: $summary"
-    local total=${BASH_REMATCH[1]} min=${BASH_REMATCH[2]} eff=${BASH_REMATCH[3]} avr=${BASH_REMATCH[4]} max=${BASH_REMATCH[5]}
-    # 16 KiB per cylinder.
-    [ "$eff" -eq $((16 * $1 * 1000 / total)) ] || e2e_fail "effective speed $eff for $1 cylinders in $total ms"
-    [ "$min" -le "$avr" ] && [ "$avr" -le "$max" ] || e2e_fail "min/avr/max out of order: $summary"
-    e2e_assert_eq $'1\n0' "$states" "Save enabled and Stop disabled after the run"
-}
+prompt() { e2e_read_prompt 9x "$@"; }     # CODE CYLINDER HEAD
+expect_summary() { e2e_expect_summary 9x "$1" 16; }  # N (16 KiB per cylinder)
 
 e2e_start main
 e2e_harness process platterscope.exe -- wait-window "$E2E_MAIN_CAPTION" 60000 -- press 101 -- wait-box 30000 -- box -- answer Cancel

@@ -18,12 +18,7 @@ e2e_harness process platterscope.exe -- wait-window "$E2E_MAIN_CAPTION" 60000 --
 figures=$(python3 "$(dirname "$0")/profile_check.py" 9x 40 64 640 320 <<<"$E2E_OUT") || e2e_fail "run 1 against the profile"
 e2e_log "$figures"
 
-e2e_harness process platterscope.exe -- window "$E2E_MAIN_CAPTION" -- check 107 1 -- press 101 -- sleep 1000 \
-    -- press 102 -- wait-enabled 101 1 30000 -- text 109 -- enabled 103
-pattern='^读取 ([0-9]+) 栈道用了   [0-9]+ ms\. Speed <min/eff/avr/max> [0-9/]+ kB/s\.'$'\n1$'
-[[ $E2E_OUT =~ $pattern ]] || e2e_fail "stopped run: summary and Save enabled expected, got: $E2E_OUT"
-stopped=${BASH_REMATCH[1]}
-[ "$stopped" -ge 1 ] && [ "$stopped" -lt 40 ] || e2e_fail "stopped run measured $stopped cylinders"
+e2e_stopped_run 9x 40 check 107 1
 
 e2e_harness window "$E2E_MAIN_CAPTION" -- cancel -- wait-gone "$E2E_MAIN_CAPTION" 10000
 e2e_expect_exit main 0

@@ -38,12 +38,8 @@ e2e_simdisk_counters 0
 e2e_assert_eq "drive=0 opens=4 unbuffered=1 reads=320 failed=0 bytes=$((80 * cylinder)) end=$((40 * cylinder))" \
     "$E2E_OUT" "counters after run 2"
 
-e2e_harness process platterscope.exe -- window "$E2E_MAIN_CAPTION" -- check 107 1 -- press 101 -- sleep 1000 \
-    -- press 102 -- wait-enabled 101 1 30000 -- text 109 -- enabled 103
-pattern='^Read ([0-9]+) tracks for [0-9]+ ms\. Speed <min/eff/avr/max> [0-9/]+ kB/s\.'$'\n1$'
-[[ $E2E_OUT =~ $pattern ]] || e2e_fail "stopped run: summary and Save enabled expected, got: $E2E_OUT"
-stopped=${BASH_REMATCH[1]}
-[ "$stopped" -ge 1 ] && [ "$stopped" -lt 40 ] || e2e_fail "stopped run measured $stopped cylinders"
+e2e_stopped_run nt 40 check 107 1
+stopped=$E2E_STOPPED
 e2e_simdisk_counters 0
 e2e_assert_eq "drive=0 opens=5 unbuffered=2 reads=$((320 + 4 * stopped)) failed=0 bytes=$(((80 + stopped) * cylinder)) end=$((stopped * cylinder))" \
     "$E2E_OUT" "counters after the stopped run of $stopped cylinders"

@@ -87,6 +87,20 @@
 #       Expects one ownerless error box "Platterscope" with TEXT before any
 #       main window, answers it, and expects exit code 1 with no main window.
 #
+# Runs (FAMILY is 9x or nt: the status texts and prompts differ)
+#   e2e_read_prompt FAMILY CODE CYLINDER HEAD
+#       Prints the `box` description of the read-error prompt for that hex
+#       CODE, cylinder and head.
+#   e2e_expect_summary FAMILY N KIB_PER_CYLINDER
+#       Waits for Start to come back and expects the summary of a run of N
+#       cylinders (its effective speed and min <= avr <= max checked), Save
+#       enabled and Stop disabled.
+#   e2e_stopped_run FAMILY CYLINDERS [CMD ...]
+#       Runs the harness commands CMD (e.g. check 107 1) in the main window,
+#       presses Start, then Stop a second later; expects a summary of fewer
+#       than CYLINDERS cylinders and Save enabled. The count is left in
+#       $E2E_STOPPED.
+#
 # E2E_MAIN_CAPTION is the main window's caption.
 
 E2E_MAIN_CAPTION="zadovo for Windows 95/NT (v 1.04): Osric T.Vellamo"
@@ -329,4 +343,46 @@ e2e_wait_saved() {  # FILE STATUS_OUTPUT
         sleep 0.1
     done
     e2e_fail "$1 does not hold the $count lines of the run: $(tr -cd '\n' <"$1" 2>/dev/null | wc -c) lines"
+}
+
+e2e_summary_pattern() {  # FAMILY COUNT_PATTERN: groups count, ms, min, eff, avr, max
+    local n='([0-9]+)'
+    case $1 in
+    9x) echo "^读取 ($2) 栈道用了   $n ms\. Speed <min/eff/avr/max> $n/$n/$n/$n kB/s\.\$" ;;
+    nt) echo "^Read ($2) tracks for $n ms\. Speed <min/eff/avr/max> $n/$n/$n/$n kB/s\.\$" ;;
+    *) e2e_fail "unknown family '$1'" ;;
+    esac
+}
+
+e2e_read_prompt() {  # FAMILY CODE CYLINDER HEAD
+    local place
+    case $1 in
+    9x) place=$(printf '栈道  %u, 柱头 %u.' "$3" "$4") ;;
+    nt) place=$(printf 'Track %u, head %u.' "$3" "$4") ;;
+    *) e2e_fail "unknown family '$1'" ;;
+    esac
+    printf 'caption: Platterscope\ntext: Reading error ( code=%sh )\\n%s\\nShow this message if error will be occured?\nicon: error\nbuttons: Yes No Cancel\nowner: %s' \
+        "$2" "$place" "$E2E_MAIN_CAPTION"
+}
+
+e2e_expect_summary() {  # FAMILY N KIB_PER_CYLINDER
+    e2e_harness window "$E2E_MAIN_CAPTION" -- wait-enabled 101 1 30000 -- text 109 -- enabled 103 -- enabled 102
+    local summary=${E2E_OUT%%$'\n'*} states=${E2E_OUT#*$'\n'}
+    [[ $summary =~ $(e2e_summary_pattern "$1" "$2") ]] || e2e_fail "summary of $2 cylinders expected, status line: $summary"
+    local total=${BASH_REMATCH[2]} min=${BASH_REMATCH[3]} eff=${BASH_REMATCH[4]} avr=${BASH_REMATCH[5]} max=${BASH_REMATCH[6]}
+    [ "$eff" -eq $(($3 * $2 * 1000 / total)) ] || e2e_fail "effective speed $eff for $2 cylinders in $total ms"
+    [ "$min" -le "$avr" ] && [ "$avr" -le "$max" ] || e2e_fail "min/avr/max out of order: $summary"
+    e2e_assert_eq $'1\n0' "$states" "Save enabled and Stop disabled after the run"
+}
+
+e2e_stopped_run() {  # FAMILY CYLINDERS [CMD ...]
+    local family=$1 cylinders=$2
+    shift 2
+    e2e_harness process platterscope.exe -- window "$E2E_MAIN_CAPTION" ${1:+-- "$@"} -- press 101 -- sleep 1000 \
+        -- press 102 -- wait-enabled 101 1 30000 -- text 109 -- enabled 103
+    [[ $E2E_OUT =~ $(e2e_summary_pattern "$family" '[0-9]+' | sed 's/\$$//')$'\n1'$ ]] ||
+        e2e_fail "stopped run: summary and Save enabled expected, got: $E2E_OUT"
+    E2E_STOPPED=${BASH_REMATCH[1]}
+    [ "$E2E_STOPPED" -ge 1 ] && [ "$E2E_STOPPED" -lt "$cylinders" ] ||
+        e2e_fail "stopped run measured $E2E_STOPPED of $cylinders cylinders"
 }
