@@ -91,10 +91,10 @@ fi
 "$wine64" reg delete "$key\\Parameters" /f </dev/null >>"$log" 2>&1
 run "$wine64" reg add "$key\\Parameters" /f
 [ -z "$stats" ] || run "$wine64" reg add "$key\\Parameters" /v Stats /t REG_SZ /d "$(windows_path "$stats")" /f
-for spec in "$@"; do
-    number=${spec%%=*}
-    line=${spec#*=}
-    case $number in [0-9]) ;; *) echo "$0: '$spec' is not N=DRIVE_LINE with N 0..9" >&2; exit 2 ;; esac
+for drive_arg in "$@"; do
+    number=${drive_arg%%=*}
+    line=${drive_arg#*=}
+    case $number in [0-9]) ;; *) echo "$0: '$drive_arg' is not N=DRIVE_LINE with N 0..9" >&2; exit 2 ;; esac
     image=${line%% *}
     rest=${line#"$image"}
     # A file link of that name would take precedence over the driver's device.
