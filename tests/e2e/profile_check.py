@@ -11,25 +11,15 @@ quantisation and with its own running minimum and maximum, and the summary
 with the lines. Prints one line of figures; exits 1 with the reason on a
 mismatch.
 """
-import re
 import sys
+
+from status_texts import CYLINDER, SUMMARY
 
 # GetTickCount moves in steps of about 16 ms and lags the true time by up to
 # about 20, so a cylinder can look faster than its profile by that much. A
 # busy machine can make it look slower; a few such lines are let through.
 TICK_MS = 20
 BUSY_MS = 15
-
-PATTERNS = {
-    "9x": (
-        r"^栈道  (\d+)\. 速度  (\d+) kB/s\. 最低速度  (\d+), 最高速度  (\d+)\.$",
-        r"^读取 (\d+) 栈道用了   (\d+) ms\. Speed <min/eff/avr/max> (\d+)/(\d+)/(\d+)/(\d+) kB/s\.$",
-    ),
-    "nt": (
-        r"^Track (\d+)\. Speed (\d+) kB/s\. Min speed (\d+), max speed (\d+)\.$",
-        r"^Read (\d+) tracks for (\d+) ms\. Speed <min/eff/avr/max> (\d+)/(\d+)/(\d+)/(\d+) kB/s\.$",
-    ),
-}
 
 
 def fail(message):
@@ -38,11 +28,11 @@ def fail(message):
 
 
 def main():
-    if len(sys.argv) != 6 or sys.argv[1] not in PATTERNS:
+    if len(sys.argv) != 6 or sys.argv[1] not in CYLINDER:
         fail("usage: profile_check.py 9x|nt CYLINDERS KIB_PER_CYLINDER FIRST_KBPS LAST_KBPS < LINES")
     family = sys.argv[1]
     cylinders, kib, first, last = (int(a) for a in sys.argv[2:])
-    line_re, summary_re = (re.compile(p) for p in PATTERNS[family])
+    line_re, summary_re = CYLINDER[family], SUMMARY[family]
 
     def rate(c):  # as the pacing does it: truncated towards zero
         if cylinders <= 1:

@@ -22,14 +22,8 @@ import re
 import struct
 import sys
 
-STATUS_LINES = [
-    re.compile(r"^栈道  (\d+)\. 速度  (\d+) kB/s\. 最低速度  (\d+), 最高速度  (\d+)\.$"),
-    re.compile(r"^Track (\d+)\. Speed (\d+) kB/s\. Min speed (\d+), max speed (\d+)\.$"),
-]
-SUMMARIES = [
-    re.compile(r"^读取 (\d+) 栈道用了   (\d+) ms\. Speed <min/eff/avr/max> (\d+)/(\d+)/(\d+)/(\d+) kB/s\.$"),
-    re.compile(r"^Read (\d+) tracks for (\d+) ms\. Speed <min/eff/avr/max> (\d+)/(\d+)/(\d+)/(\d+) kB/s\.$"),
-]
+from status_texts import CYLINDER, SUMMARY
+
 RED = (255, 0, 0)
 CHART_BACKGROUND = (245, 245, 245)
 
@@ -54,7 +48,7 @@ def check_status(speeds, status_path, kib):
     seen = set()
     summary = None
     for text in open(status_path, encoding="utf-8").read().splitlines():
-        for pattern in STATUS_LINES:
+        for pattern in CYLINDER.values():
             m = pattern.match(text)
             if not m:
                 continue
@@ -65,7 +59,7 @@ def check_status(speeds, status_path, kib):
             if (s, lo, hi) != want:
                 fail("status line %r disagrees with the file (speed, min, max %r)" % (text, want))
             seen.add(c)
-        for pattern in SUMMARIES:
+        for pattern in SUMMARY.values():
             m = pattern.match(text)
             if m:
                 summary = tuple(map(int, m.groups()))

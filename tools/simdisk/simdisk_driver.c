@@ -39,8 +39,7 @@ typedef struct OpenContext {
 
 static PDEVICE_OBJECT devices[SIMDISK_MAX_DRIVES];
 static FAST_MUTEX lock; /* counters, deadlines and the stats file */
-static WCHAR statsPath[SIMDISK_PATH_SIZE + 8];
-static int haveStats;
+static WCHAR statsPath[SIMDISK_PATH_SIZE + 8]; /* empty: no stats file */
 static LARGE_INTEGER counterFrequency;
 
 static uint64_t nowUs(void) {
@@ -78,13 +77,19 @@ static NTSTATUS openFile(const WCHAR* path, ACCESS_MASK access, ULONG dispositio
                         FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE, NULL, 0);
 }
 
+static NTSTATUS openImage(const SimDiskDrive* drive, HANDLE* image) {
+    WCHAR path[SIMDISK_PATH_SIZE + 8];
+    toNtPath(drive->image, path, sizeof path / sizeof path[0]);
+    return openFile(path, GENERIC_READ, FILE_OPEN, image);
+}
+
 /* Rewrites the stats file with one line per drive. Called with the lock. */
 static void writeStats(void) {
     char text[SIMDISK_MAX_DRIVES * SIMDISK_STATS_LINE_SIZE];
     size_t length = 0;
     HANDLE file;
     IO_STATUS_BLOCK io;
-    if (!haveStats) return;
+    if (!statsPath[0]) return;
     for (uint32_t i = 0; i < SIMDISK_MAX_DRIVES; ++i) {
         if (!devices[i]) continue;
         DriveExtension* ext = (DriveExtension*)devices[i]->DeviceExtension;
@@ -109,13 +114,11 @@ static NTSTATUS complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
 static NTSTATUS NTAPI dispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
     DriveExtension* ext = (DriveExtension*)device->DeviceExtension;
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-    WCHAR path[SIMDISK_PATH_SIZE + 8];
     OpenContext* context;
     HANDLE image;
     NTSTATUS status;
 
-    toNtPath(ext->drive.image, path, sizeof path / sizeof path[0]);
-    status = openFile(path, GENERIC_READ, FILE_OPEN, &image);
+    status = openImage(&ext->drive, &image);
     if (!NT_SUCCESS(status)) {
         DbgPrint("simdisk: drive %u: cannot open its image (%08lx)\n", ext->number, (unsigned long)status);
         return complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
@@ -336,7 +339,6 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
     }
     if (readText(key, L"Stats", line, sizeof line)) {
         toNtPath(line, statsPath, sizeof statsPath / sizeof statsPath[0]);
-        haveStats = 1;
     }
     for (uint32_t n = 0; n < SIMDISK_MAX_DRIVES; ++n) {
         valueName[5] = (WCHAR)(L'0' + n);
@@ -346,10 +348,8 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
             continue;
         }
         /* A drive without its image is left out, so discovery stops there. */
-        WCHAR path[SIMDISK_PATH_SIZE + 8];
         HANDLE image;
-        toNtPath(drive.image, path, sizeof path / sizeof path[0]);
-        if (!NT_SUCCESS(openFile(path, GENERIC_READ, FILE_OPEN, &image))) {
+        if (!NT_SUCCESS(openImage(&drive, &image))) {
             DbgPrint("simdisk: Drive%u skipped: cannot open %s\n", n, drive.image);
             continue;
         }

@@ -380,7 +380,7 @@ e2e_stopped_run() {  # FAMILY CYLINDERS [CMD ...]
     shift 2
     e2e_harness process platterscope.exe -- window "$E2E_MAIN_CAPTION" ${1:+-- "$@"} -- press 101 -- sleep 1000 \
         -- press 102 -- wait-enabled 101 1 30000 -- text 109 -- enabled 103
-    [[ $E2E_OUT =~ $(e2e_summary_pattern "$family" '[0-9]+' | sed 's/\$$//')$'\n1'$ ]] ||
+    [ "${E2E_OUT##*$'\n'}" = 1 ] && [[ ${E2E_OUT%$'\n'*} =~ $(e2e_summary_pattern "$family" '[0-9]+') ]] ||
         e2e_fail "stopped run: summary and Save enabled expected, got: $E2E_OUT"
     E2E_STOPPED=${BASH_REMATCH[1]}
     [ "$E2E_STOPPED" -ge 1 ] && [ "$E2E_STOPPED" -lt "$cylinders" ] ||
