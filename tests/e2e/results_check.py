@@ -14,9 +14,10 @@ the run. Prints what it checked; on a mismatch prints "FAIL: ..." and exits 1.
 - The summary counts the file's lines; its min, avr and max are the file's
   minimum, sum / count and maximum; eff = KiB x count x 1000 / total ms.
 - In the capture, the chart area is found by its sunken frame, and the red
-  curve has a pixel at every cylinder's point but the last (column
-  cylinder / 2 + 5, row H - speed / 80 - 5, 5 when negative) and no red pixel
-  outside the rows of the cylinders in and beside its column.
+  curve has a pixel at every cylinder's point but the last point it reaches
+  (column cylinder / 2 + 5, row H - speed / 80 - 5, 5 when negative; a
+  segment to the same point draws nothing) and no red pixel outside the rows
+  of the cylinders in and beside its column.
 """
 import re
 import struct
@@ -127,9 +128,13 @@ def check_curve(speeds, path):
         return t // 2 + 5, (5 if y < 0 else y)
 
     points = [point(t) for t in range(len(speeds))]
-    # Each cylinder but the last starts a segment, whose first pixel is drawn.
+    # Each cylinder but the last starts a segment, whose first pixel is drawn;
+    # a segment to the same point draws nothing, so the point needs a later
+    # one that leaves it (there is none when every later point is the same).
     for t in range(len(speeds) - 1):
         x, y = points[t]
+        if all(p == points[t] for p in points[t + 1:]):
+            break
         if cap.pixel(left + x, top + y) != RED:
             fail("no red at chart column %d row %d for cylinder %d (%d kB/s)" % (x, y, t, speeds[t]))
     # Segments run between neighbouring points, so a red pixel lies between the
