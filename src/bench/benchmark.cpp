@@ -1,6 +1,6 @@
 #include "bench/benchmark.h"
 
-#include <stdio.h>
+#include "app/text_format.h"
 
 #include "app/app_state.h"
 
@@ -64,7 +64,7 @@ static void measureCylinders(const BenchPlatform& platform, const BenchmarkBody&
 
         if (result == TRACK_READ_ABANDONED) break;
         if (result == TRACK_READ_FAILED && showErrors) {
-            snprintf(text, sizeof text, body.promptFormat, errorCode, track, head);
+            formatText(text, sizeof text, body.promptFormat, errorCode, track, head);
             int32_t answer = platform.showBox(app.mainWindow, text, BOX_ICON_ERROR | BOX_YES_NO_CANCEL);
             if (answer == BENCH_ANSWER_CANCEL) {
                 app.runFlag = 0;
@@ -85,7 +85,7 @@ static void measureCylinders(const BenchPlatform& platform, const BenchmarkBody&
         if (speed <= totals->minimum) totals->minimum = speed;
         totals->sum += speed;
 
-        snprintf(text, sizeof text, body.statusFormat, track, speed, totals->minimum, totals->maximum);
+        formatText(text, sizeof text, body.statusFormat, track, speed, totals->minimum, totals->maximum);
         platform.statusText(text);
         publishCylinder(platform, track, speed);
     }
@@ -120,7 +120,7 @@ void runBenchmarkWith(const BenchPlatform& platform, const BenchmarkBody& body, 
     const uint32_t done = app.tracksDone;
     if (done > 0) {
         char text[BENCH_TEXT_SIZE];
-        snprintf(text, sizeof text, body.summaryFormat, done, total, totals.minimum,
+        formatText(text, sizeof text, body.summaryFormat, done, total, totals.minimum,
                  effectiveSpeed(cylinderBytes(geometry), done, total), totals.sum / done, totals.maximum);
         platform.statusText(text);
     } else {

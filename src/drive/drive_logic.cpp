@@ -1,4 +1,4 @@
-#include <stdio.h>
+#include "app/text_format.h"
 #include <string.h>
 
 #include "drive/drive_access.h"
@@ -6,7 +6,7 @@
 void formatDeviceName(char out[DEVICE_NAME_SIZE], uint32_t index) {
     // One character after the prefix: index 10 gives ':', as the device
     // numbering in the name was never more than one digit wide.
-    snprintf(out, DEVICE_NAME_SIZE, "\\\\.\\PHYSICALDRIVE%c", (char)('0' + index));
+    formatText(out, DEVICE_NAME_SIZE, "\\\\.\\PHYSICALDRIVE%c", (char)('0' + index));
 }
 
 uint64_t sectorByteOffset(const DriveGeometry& g, uint32_t cylinder, uint32_t head, uint32_t sector) {
@@ -64,7 +64,7 @@ uint32_t enumerateDrivesWith(const DeviceOps& ops, DriveGeometry* table) {
 
 static uint32_t reportFailure(const DeviceOps& ops, const char* format, uint32_t error) {
     char text[64];
-    snprintf(text, sizeof text, format, error);
+    formatText(text, sizeof text, format, error);
     ops.showBox(app.mainWindow, text, BOX_ICON_ERROR);
     return failureWordFromSystemError(error);
 }

@@ -1,12 +1,12 @@
 #include "export/results_file.h"
 
-#include <stdio.h>
+#include "app/text_format.h"
 
 #include "app/app_state.h"
 #include "drive/drive_access.h"
 
 int formatResultsLine(char out[RESULTS_LINE_SIZE], uint32_t cylinder, uint32_t speed) {
-    return snprintf(out, RESULTS_LINE_SIZE, "%u %u\r\n", cylinder, speed);
+    return formatText(out, RESULTS_LINE_SIZE, "%u %u\r\n", cylinder, speed);
 }
 
 void saveResultsWith(const ResultsFileOps& ops, void* owner) {
@@ -15,7 +15,7 @@ void saveResultsWith(const ResultsFileOps& ops, void* owner) {
     intptr_t file = ops.create(path);
     char text[64];
     if (file == -1) {
-        snprintf(text, sizeof text, "File open error ( code=%Xh )", ops.lastError());
+        formatText(text, sizeof text, "File open error ( code=%Xh )", ops.lastError());
         ops.showBox(owner, text, "Lasergauge", BOX_ICON_ERROR);
         return;
     }
@@ -24,7 +24,7 @@ void saveResultsWith(const ResultsFileOps& ops, void* owner) {
         char line[RESULTS_LINE_SIZE];
         int length = formatResultsLine(line, i, app.trackSpeeds[i]);
         if (!ops.write(file, line, (uint32_t)length)) {
-            snprintf(text, sizeof text, "Writing error ( code=%Xh )", ops.lastError());
+            formatText(text, sizeof text, "Writing error ( code=%Xh )", ops.lastError());
             ops.showBox(owner, text, "Lasergauge", BOX_ICON_ERROR);
             break;
         }

@@ -1,6 +1,6 @@
 #include "partition/partition_walk.h"
 
-#include <stdio.h>
+#include "app/text_format.h"
 #include <string.h>
 
 #include "drive/drive_access.h"
@@ -25,7 +25,7 @@ struct PartitionWalk {
 
 void showReadError(const PartitionWalk& walk, uint32_t word) {
     char text[48];
-    snprintf(text, sizeof text, "Reading error ( code=%Xh )", (unsigned)sectorReadErrorCode(word));
+    formatText(text, sizeof text, "Reading error ( code=%Xh )", (unsigned)sectorReadErrorCode(word));
     walk.ops->showBox(app.mainWindow, text, BOX_OK | BOX_ICON_ERROR);
 }
 

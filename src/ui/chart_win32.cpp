@@ -2,7 +2,7 @@
 // window. Coordinates come from chart_geometry.
 #include <windows.h>
 
-#include <stdio.h>
+#include "app/text_format.h"
 
 #include "ui/chart.h"
 #include "res/resource.h"
@@ -136,7 +136,7 @@ static void drawBackgroundLocked(HDC dc) {
         const int32_t row = speedGridRow(h, i);
         MoveToEx(dc, 5, row, nullptr);
         LineTo(dc, w - 5, row);
-        int n = snprintf(label, sizeof label, app.yLabelFormat, speedLabelValue(i));
+        int n = formatText(label, sizeof label, app.yLabelFormat, speedLabelValue(i));
         SetBkMode(dc, OPAQUE);
         const ChartPoint at = speedLabelPlace(w, h, i);
         TextOutA(dc, at.x, at.y, label, n);
@@ -146,7 +146,7 @@ static void drawBackgroundLocked(HDC dc) {
         const int32_t column = cylinderGridColumn(j);
         MoveToEx(dc, column, h - 5, nullptr);
         LineTo(dc, column, 5);
-        int n = snprintf(label, sizeof label, app.xLabelFormat, cylinderLabelValue(j));
+        int n = formatText(label, sizeof label, app.xLabelFormat, cylinderLabelValue(j));
         SetBkMode(dc, OPAQUE);
         const ChartPoint at = cylinderLabelPlace(j);
         TextOutA(dc, at.x, at.y, label, n);

@@ -1,6 +1,6 @@
 #include "ui/dialog_logic.h"
 
-#include <stdio.h>
+#include "app/text_format.h"
 
 #include "drive/drive_access.h"
 #include "res/resource.h"
@@ -24,7 +24,7 @@ void formatGeometryLabels(const DriveGeometry& g, bool opening, char labels[3][G
     static const char* const ENGLISH[3] = {"Cylinders:\t%4u", "Heads:    \t%4u", "Sectors:  \t%4u"};
     const char* const* formats = opening ? OPENING : ENGLISH;
     const uint32_t values[3] = {g.cylinders, g.heads, g.sectorsPerTrack};
-    for (int i = 0; i < 3; ++i) snprintf(labels[i], GEOMETRY_LABEL_SIZE, formats[i], values[i]);
+    for (int i = 0; i < 3; ++i) formatText(labels[i], GEOMETRY_LABEL_SIZE, formats[i], values[i]);
 }
 
 static void setGeometryLabels(const DialogOps& ops, void* dialog, uint32_t drive, bool opening) {
@@ -56,7 +56,7 @@ void initMainDialogWith(const DialogOps& ops, void* dialog) {
     ops.setClassIcon(dialog);
     for (uint32_t i = 0; i < app.driveCount; ++i) {
         char item[16];
-        snprintf(item, sizeof item, "HDD%u", i);
+        formatText(item, sizeof item, "HDD%u", i);
         ops.addListItem(dialog, IDC_DRIVE_LIST, item);
     }
     ops.selectListItem(dialog, IDC_DRIVE_LIST, 0);
@@ -103,7 +103,7 @@ void selectDriveWith(const DialogOps& ops, void* dialog, void* list) {
     setGeometryLabels(ops, dialog, (uint32_t)selection, false);
     ops.drawChartBackground();
     char status[48];
-    snprintf(status, sizeof status, "Physical drive %u selected.", (uint32_t)selection);
+    formatText(status, sizeof status, "Physical drive %u selected.", (uint32_t)selection);
     ops.setText(dialog, IDC_STATUS, status);
     applyGeometryLimitsWith(ops, dialog, (uint32_t)selection);
 }

@@ -12,7 +12,7 @@ cd "$out"
 
 clang++ -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
   -Wall -Wextra -Werror -I"$root/src" \
-  "$root/src/app/app_state.cpp" "$root/src/partition/partition_walk.cpp" \
+  "$root/src/app/app_state.cpp" "$root/src/app/text_format.cpp" "$root/src/partition/partition_walk.cpp" \
   "$root/tools/fuzz/partition_walk_fuzz.cpp" -o partition_walk_fuzz
 
 # A fresh corpus from the same starting disks and a fixed seed each time:
