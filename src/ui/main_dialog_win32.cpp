@@ -40,8 +40,11 @@ static void setScreenSaverActive(bool active) {
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? TRUE : FALSE, nullptr, SPIF_SENDWININICHANGE);
 }
 static bool startWorker(int32_t platformKind) {
+    // Windows 95 and 98 refuse a null identifier pointer; the identifier
+    // itself is not needed.
+    DWORD id = 0;
     HANDLE thread = CreateThread(nullptr, 0, platformKind == PLATFORM_9X ? runBenchmarkLegacy : runBenchmarkNt,
-                                 nullptr, 0, nullptr);
+                                 nullptr, 0, &id);
     if (!thread) return false;
     CloseHandle(thread);
     return true;
