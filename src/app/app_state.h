@@ -10,6 +10,13 @@ enum {
     MAX_PARTITIONS = 20,
     MAX_TRACKS = 1024,
     LEGEND_COUNT = 8,
+    // A run's texts on their way from the worker to the dialog thread: one
+    // slot per cylinder and one for the end. The next run starts only after
+    // this run's end has been handled on the dialog thread, which comes after
+    // all of its texts, so no slot is reused before its text was shown.
+    STATUS_SLOTS = MAX_TRACKS + 1,
+    // The longest text (a summary with six 10-digit numbers) is 115 bytes.
+    STATUS_TEXT_SIZE = 128,
 };
 
 enum PlatformKind {
@@ -69,6 +76,9 @@ struct AppState {
     // closing never releases it under a call (src/bench/benchmark.h).
     volatile int32_t sectorServiceClosing;
     volatile int32_t sectorServiceCallsInside;
+    // Written by the worker only, read by the dialog thread (see STATUS_SLOTS).
+    char statusSlots[STATUS_SLOTS][STATUS_TEXT_SIZE];
+    uint32_t statusSlotsUsed;
 };
 
 extern AppState app;

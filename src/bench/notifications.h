@@ -1,5 +1,6 @@
 // What a running benchmark tells the main window. The worker calls these on
-// its own thread; the main dialog implements them.
+// its own thread; the main dialog implements them by posting each to its own
+// thread and returning at once, so the worker never waits for the window.
 #pragma once
 #include <stdint.h>
 

@@ -8,19 +8,8 @@
 #include "res/resource.h"
 #include "ui/chart_geometry.h"
 
-// A memory DC is usable by one thread at a time (the other thread's call
-// fails), so the worker's drawing and the paint's copy take turns.
-static CRITICAL_SECTION surfaceLock;
-static bool surfaceLockReady;
-
-static void lockSurface() {
-    if (!surfaceLockReady) {
-        InitializeCriticalSection(&surfaceLock);
-        surfaceLockReady = true;
-    }
-    EnterCriticalSection(&surfaceLock);
-}
-static void unlockSurface() { LeaveCriticalSection(&surfaceLock); }
+// Only the dialog thread draws on the surface and copies it (the worker's
+// segments reach it as posted messages), so the surface needs no lock.
 
 static int32_t chartWidth() { return app.chartRect.right - app.chartRect.left; }
 static int32_t chartHeight() { return app.chartRect.bottom - app.chartRect.top; }
@@ -87,7 +76,7 @@ static void framePath(HDC dc, int sysColour, const POINT* points, int count, boo
     DeleteObject(pen);
 }
 
-static void drawBackgroundLocked(HDC dc) {
+static void drawBackground(HDC dc) {
     const int32_t w = chartWidth(), h = chartHeight();
     SelectObject(dc, (HFONT)app.chartFont);
     SetTextColor(dc, GetSysColor(COLOR_BTNSHADOW));
@@ -157,15 +146,12 @@ static void drawBackgroundLocked(HDC dc) {
 
 void drawChartBackground() {
     if (!app.chartSurface) return;
-    lockSurface();
-    drawBackgroundLocked(surface());
-    unlockSurface();
+    drawBackground(surface());
     requestChartRepaint(app.mainWindow);
 }
 
 void plotTrackSpeed(uint32_t track) {
     if (!app.chartSurface || track >= MAX_TRACKS) return;
-    lockSurface();
     HDC dc = surface();
     HPEN pen = CreatePen(PS_SOLID, 1, CHART_CURVE_RGB);
     SelectObject(dc, pen);
@@ -176,7 +162,6 @@ void plotTrackSpeed(uint32_t track) {
         LineTo(dc, p.x, p.y);
     SelectObject(dc, GetStockObject(NULL_PEN));
     DeleteObject(pen);
-    unlockSurface();
 }
 
 void paintMainWindow(HWND dialog) {
@@ -187,10 +172,7 @@ void paintMainWindow(HWND dialog) {
         const ChartRectangle& r = app.legendRects[k];
         filledRectangle(dc, app.legendColours[k], ChartBox{r.left, r.top, r.right, r.bottom});
     }
-    if (app.chartSurface) {
-        lockSurface();
+    if (app.chartSurface)
         BitBlt(dc, app.chartRect.left, app.chartRect.top, chartWidth(), chartHeight(), surface(), 0, 0, SRCCOPY);
-        unlockSurface();
-    }
     EndPaint(dialog, &paint);
 }

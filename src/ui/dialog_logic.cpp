@@ -133,6 +133,29 @@ void closeMainDialogWith(const DialogOps& ops) {
     ops.setScreenSaverActive(true);
 }
 
+void postStatusTextWith(const DialogOps& ops, const char* text) {
+    const uint32_t slot = app.statusSlotsUsed++ % STATUS_SLOTS;
+    formatText(app.statusSlots[slot], STATUS_TEXT_SIZE, "%s", text);
+    ops.post(app.mainWindow, RUN_STATUS_TEXT, slot);
+}
+
+void postTrackMeasuredWith(const DialogOps& ops, uint32_t track) { ops.post(app.mainWindow, RUN_TRACK_MEASURED, track); }
+
+void postRunEndedWith(const DialogOps& ops, bool anyTrackRead) {
+    ops.post(app.mainWindow, RUN_ENDED, anyTrackRead ? 1u : 0u);
+}
+
+void handleRunMessageWith(const DialogOps& ops, int message, uint32_t value) {
+    switch (message) {
+    case RUN_STATUS_TEXT:
+        if (value < STATUS_SLOTS) statusTextWith(ops, app.statusSlots[value]);
+        break;
+    case RUN_TRACK_MEASURED: trackMeasuredWith(ops, value); break;
+    case RUN_ENDED: runEndedWith(ops, value != 0); break;
+    default: break;
+    }
+}
+
 void statusTextWith(const DialogOps& ops, const char* text) { ops.setText(app.mainWindow, IDC_STATUS, text); }
 
 void trackMeasuredWith(const DialogOps& ops, uint32_t track) {

@@ -31,6 +31,17 @@ struct DialogOps {
     // Stops a run and waits until no worker is inside the sector service.
     bool (*stopWorkerBeforeUnload)();
     void (*freeLibrary)(void* module);
+    // Queues a run message for the dialog thread and returns at once.
+    void (*post)(void* window, int message, uint32_t value);
+};
+
+// What a run tells the window. The worker posts these (post*With) and goes
+// on; the dialog thread acts on each in turn (handleRunMessageWith), in the
+// order they were posted, so it alone touches the controls and the chart.
+enum RunMessage {
+    RUN_STATUS_TEXT,     // value: the status slot holding the text
+    RUN_TRACK_MEASURED,  // value: the cylinder
+    RUN_ENDED,           // value: 1 when any cylinder was measured
 };
 
 // Enabled state of the six controls that change with the run state.
@@ -57,6 +68,10 @@ void startRunWith(const DialogOps& ops, void* dialog);
 void selectDriveWith(const DialogOps& ops, void* dialog, void* list);
 bool applyGeometryLimitsWith(const DialogOps& ops, void* dialog, uint32_t drive);
 void closeMainDialogWith(const DialogOps& ops);
+void postStatusTextWith(const DialogOps& ops, const char* text);
+void postTrackMeasuredWith(const DialogOps& ops, uint32_t track);
+void postRunEndedWith(const DialogOps& ops, bool anyTrackRead);
+void handleRunMessageWith(const DialogOps& ops, int message, uint32_t value);
 void statusTextWith(const DialogOps& ops, const char* text);
 void trackMeasuredWith(const DialogOps& ops, uint32_t track);
 void runEndedWith(const DialogOps& ops, bool anyTrackRead);

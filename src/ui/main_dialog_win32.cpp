@@ -58,16 +58,25 @@ static bool stopWorker() { return stopWorkerBeforeUnload(5000); }
 static void freeLibrary(void* module) { FreeLibrary((HMODULE)module); }
 static int loadMap(uint32_t drive) { return loadPartitionMap(drive); }
 
+// The run messages (RunMessage) as private messages of the dialog.
+#define WM_RUN_FIRST (WM_APP + 2)
+static void post(void* window, int message, uint32_t value) {
+    // Fails only once the window is gone (a close during the run) or past the
+    // system's queue limit, which a run's at most 2 x 1024 + 2 messages, drained as
+    // they come, never reach.
+    PostMessageA((HWND)window, WM_RUN_FIRST + message, (WPARAM)value, 0);
+}
+
 static const DialogOps DIALOG_OPS = {
     createChartFont, loadMap,       setClassIcon,         addListItem, selectListItem, listSelection,
     setText,         enable,        requestFocus,         showBox,     isChecked,      captureLayout,
     createSurface,   drawChartBackground, plotTrackSpeed, requestChartRepaint, setScreenSaverActive, startWorker,
-    endDialog,       save,          deleteFont,           stopWorker,  freeLibrary,
+    endDialog,       save,          deleteFont,           stopWorker,  freeLibrary, post,
 };
 
-void statusText(const char* text) { statusTextWith(DIALOG_OPS, text); }
-void trackMeasured(uint32_t track) { trackMeasuredWith(DIALOG_OPS, track); }
-void runEnded(bool anyTrackRead) { runEndedWith(DIALOG_OPS, anyTrackRead); }
+void statusText(const char* text) { postStatusTextWith(DIALOG_OPS, text); }
+void trackMeasured(uint32_t track) { postTrackMeasuredWith(DIALOG_OPS, track); }
+void runEnded(bool anyTrackRead) { postRunEndedWith(DIALOG_OPS, anyTrackRead); }
 
 // Posted by the opening when drive 0 is refused: once the window is shown,
 // the focus goes to the drive list, where the user's next step is.
@@ -98,6 +107,11 @@ INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_SETFOCUS:
         SetFocus((HWND)wParam);
         return FALSE;
+    case WM_RUN_FIRST + RUN_STATUS_TEXT:
+    case WM_RUN_FIRST + RUN_TRACK_MEASURED:
+    case WM_RUN_FIRST + RUN_ENDED:
+        handleRunMessageWith(DIALOG_OPS, (int)(message - WM_RUN_FIRST), (uint32_t)wParam);
+        return TRUE;
     }
     return FALSE;
 }

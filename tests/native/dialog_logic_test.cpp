@@ -49,10 +49,15 @@ bool stopWorker() {
     return unloadSafe;
 }
 void freeLib(void*) { note("free"); }
+std::vector<std::pair<int, uint32_t>> posted;
+void post(void* window, int message, uint32_t value) {
+    EXPECT_EQ(window, app.mainWindow);
+    posted.push_back({message, value});
+}
 
 const DialogOps OPS = {createFont, loadMap,   icon,   addItem,   selectItem, listSel,    setText, enable,
                        focus,      box,       isChecked, capture, surface,   background, plot,    invalidate,
-                       saver,      worker,    endDialog, save,    delFont,   stopWorker, freeLib};
+                       saver,      worker,    endDialog, save,    delFont,   stopWorker, freeLib, post};
 
 void* const DIALOG = (void*)0xD1A;
 
@@ -207,12 +212,35 @@ TEST_F(Dialog, RunEndedClearsTheFlagFirstAndEnablesStartLast) {
     EXPECT_TRUE(saw("on 106"));
 }
 
-TEST_F(Dialog, NotificationsTargetTheMainWindow) {
+// The worker only posts; the window acts when it handles the messages. A
+// whole run's texts (every cylinder's and the summary) are posted before the
+// window handles any, twice over, and each still shows as it was written.
+TEST_F(Dialog, NotificationsArePostedAndActedOnInTheirOrder) {
     app.mainWindow = DIALOG;
-    statusTextWith(OPS, "Track 0.");
-    trackMeasuredWith(OPS, 4);
-    const std::vector<std::string> expected = {"text 109 Track 0.", "plot 4", "invalidate"};
-    EXPECT_EQ(calls, expected);
+    app.runFlag = 1;
+    for (int run = 0; run < 2; ++run) {
+        posted.clear();
+        calls.clear();
+        std::vector<std::string> expected;
+        for (uint32_t t = 0; t < MAX_TRACKS; ++t) {
+            const std::string text = "run " + std::to_string(run) + " track " + std::to_string(t);
+            postStatusTextWith(OPS, text.c_str());
+            postTrackMeasuredWith(OPS, t);
+            expected.push_back("text 109 " + text);
+            expected.push_back("plot " + std::to_string(t));
+            expected.push_back("invalidate");
+        }
+        postStatusTextWith(OPS, "summary");
+        postRunEndedWith(OPS, true);
+        EXPECT_TRUE(calls.empty()) << "the worker touched the window";
+        ASSERT_EQ(posted.size(), 2u * MAX_TRACKS + 2u);
+        for (const auto& m : posted) handleRunMessageWith(OPS, m.first, m.second);
+        expected.push_back("text 109 summary");
+        ASSERT_GE(calls.size(), expected.size());
+        EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + expected.size()), expected);
+        EXPECT_EQ(calls.back(), "focus 101");
+        EXPECT_EQ(app.runFlag, 0);
+    }
 }
 
 TEST_F(Dialog, CancelEndsTheDialogAndClosingReleasesOnlyWhenSafe) {

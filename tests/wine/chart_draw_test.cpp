@@ -10,10 +10,13 @@
 #include <string.h>
 
 #include <set>
+#include <string>
 #include <vector>
 
 #include "app/app_state.h"
+#include "bench/notifications.h"
 #include "ui/chart.h"
+#include "ui/main_dialog.h"
 
 namespace {
 
@@ -466,17 +469,32 @@ TEST_F(ChartPaint, CopiesTheSurfaceAndFillsTheSwatches) {
     }
 }
 
-// A worker draws the curve while the window thread keeps painting, as during
-// a run: every segment reaches the surface, exactly as when drawn alone.
+// A run's notifications as the worker gives them, through the main dialog's
+// real bindings: the worker posts and never waits (it finishes before the
+// window has handled anything), then the window thread shows every status
+// line in order, draws the same curve as when drawn directly, ends with
+// runEnded, and paints once for all the segments, not once for each.
 uint32_t zigzag(uint32_t t) { return 12000 - 6 * t + (t % 2 ? 800 : 0); }
 
-DWORD WINAPI plotAll(void*) {
+std::string runStatus(uint32_t t) { return "Track " + std::to_string(t) + "."; }
+
+DWORD WINAPI notifyRun(void*) {
     for (uint32_t t = 0; t < MAX_TRACKS; ++t) {
+        statusText(runStatus(t).c_str());
         app.trackSpeeds[t] = zigzag(t);
-        plotTrackSpeed(t);
-        InvalidateRect(shared.window, nullptr, FALSE);
+        trackMeasured(t);
     }
+    statusText("Read 1024 tracks.");
+    runEnded(true);
     return 0;
+}
+
+int paints;
+WNDPROC chartProc;
+LRESULT CALLBACK countingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) ++paints;
+    if (message >= WM_APP) return mainDialogProc(window, message, wParam, lParam);
+    return CallWindowProcA(chartProc, window, message, wParam, lParam);
 }
 
 std::vector<int> redPlaces(const Pixels& p) {
@@ -487,24 +505,48 @@ std::vector<int> redPlaces(const Pixels& p) {
     return places;
 }
 
-TEST_F(ChartPaint, CurveFromAWorkerWhileThePaintsCopy) {
+TEST_F(ChartPaint, RunNotificationsArePostedAndHandledInOrderOnTheWindowThread) {
     drawChartBackground();
-    plotAll(nullptr);
+    for (uint32_t t = 0; t < MAX_TRACKS; ++t) {
+        app.trackSpeeds[t] = zigzag(t);
+        plotTrackSpeed(t);
+    }
     const std::vector<int> alone = redPlaces(surfacePixels());
     ASSERT_GT(alone.size(), 1000u);
-    for (int round = 0; round < 5; ++round) {
-        drawChartBackground();
-        HANDLE worker = CreateThread(nullptr, 0, plotAll, nullptr, 0, nullptr);
-        ASSERT_NE(worker, nullptr);
-        int paints = 0;
-        while (WaitForSingleObject(worker, 0) == WAIT_TIMEOUT) {
-            InvalidateRect(shared.window, nullptr, FALSE);
-            UpdateWindow(shared.window);
-            ++paints;
-        }
-        CloseHandle(worker);
-        ASSERT_EQ(redPlaces(surfacePixels()), alone) << "round " << round << ", " << paints << " paints";
+    drawChartBackground();
+    UpdateWindow(shared.window);
+
+    HWND status = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 10, 380, 300, 16, shared.window,
+                                  (HMENU)(INT_PTR)109, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(status, nullptr);
+    chartProc = (WNDPROC)SetWindowLongPtrA(shared.window, GWLP_WNDPROC, (LONG_PTR)countingProc);
+    app.runFlag = 1;
+    HANDLE worker = CreateThread(nullptr, 0, notifyRun, nullptr, 0, nullptr);
+    ASSERT_NE(worker, nullptr);
+    EXPECT_EQ(WaitForSingleObject(worker, 10000), WAIT_OBJECT_0) << "the worker waited for the window";
+    CloseHandle(worker);
+
+    std::vector<std::string> shown;
+    paints = 0;
+    const DWORD start = GetTickCount();
+    MSG message;
+    while (app.runFlag != 0 && GetTickCount() - start < 20000) {
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) continue;
+        DispatchMessageA(&message);
+        char text[64];
+        GetWindowTextA(status, text, sizeof text);
+        if (shown.empty() || shown.back() != text) shown.push_back(text);
     }
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    SetWindowLongPtrA(shared.window, GWLP_WNDPROC, (LONG_PTR)chartProc);
+    DestroyWindow(status);
+
+    ASSERT_EQ(app.runFlag, 0) << "runEnded was not handled";
+    ASSERT_EQ(shown.size(), MAX_TRACKS + 1u);
+    for (uint32_t t = 0; t < MAX_TRACKS; ++t) ASSERT_EQ(shown[t], runStatus(t));
+    EXPECT_EQ(shown.back(), "Read 1024 tracks.");
+    EXPECT_EQ(redPlaces(surfacePixels()), alone);
+    EXPECT_LE(paints, 2);
     const Pixels window = windowPixels(), surface = surfacePixels();
     int differing = 0;
     for (int y = 0; y < H; ++y)
