@@ -14,8 +14,11 @@ int legendIndexOfType(uint8_t type) {
 }
 
 // Two cylinders per pixel, the band between the axis row and row H - 230.
+// A band that runs off the surface ends at 32767: Windows 95 keeps only 16
+// bits of a coordinate, so a larger right edge would wrap and lose the band.
 ChartBox wholeDiskBand(int32_t height, uint32_t cylinders) {
-    return ChartBox{5, height - 230, (int32_t)(cylinders / 2 + 5), height - 4};
+    const uint32_t right = cylinders / 2 + 5;
+    return ChartBox{5, height - 230, right < 32767u ? (int32_t)right : 32767, height - 4};
 }
 
 ChartBox partitionBand(int32_t height, const PartitionEntry& entry) {

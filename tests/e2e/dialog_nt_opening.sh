@@ -5,6 +5,7 @@
 # box is enabled on this family. The user's saved screen-saver setting is
 # off: the program leaves it off while open, switches it on when it closes,
 # and does not save that to the profile.
+# Runs on the 64-bit program too.
 source "$(dirname "$0")/../../tools/wine/e2e.sh"
 e2e_setup "$1" nt
 # The setting lives as long as the wine server: keep it up between calls.

@@ -7,6 +7,7 @@
 # two error boxes per drive, no read reaches the driver, and each drive was
 # opened twice (discovery, walk). Choosing drive 2 shows the limit rule's box
 # and disables Start; drive 1 enables it again.
+# Runs on the 64-bit program too.
 source "$(dirname "$0")/../../tools/wine/e2e.sh"
 e2e_setup "$1" nt
 disks="$E2E_DIR/disks"

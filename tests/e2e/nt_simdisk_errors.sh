@@ -9,6 +9,7 @@
 # bytes the driver's counters show were the ones read. Then the drive goes
 # away (the driver stops): Start gives "Can't open disk!" and "No sectors
 # read!"; once it is back a run works again.
+# Runs on the 64-bit program too.
 source "$(dirname "$0")/../../tools/wine/e2e.sh"
 e2e_setup "$1" nt
 disk="$E2E_DIR/disk0.img"

@@ -9,6 +9,7 @@
 # whole disk once, track by track, in order. Run 3, with the priority box
 # ticked too, is stopped part way: the driver delivered exactly the
 # cylinders its summary counts.
+# Runs on the 64-bit program too.
 source "$(dirname "$0")/../../tools/wine/e2e.sh"
 e2e_setup "$1" nt
 disk="$E2E_DIR/disk0.img"

@@ -3,9 +3,9 @@
 # main window opens with HDD0 listed; cancelling it (IDCANCEL, as Escape does)
 # ends the process with exit code 0. Wine's stand-in drive fails every read,
 # so the dialog's opening shows boxes first; they are answered with OK.
-# startup_win64.sh runs this same check on the 64-bit program.
+# Runs on the 64-bit program too.
 source "$(dirname "$0")/../../tools/wine/e2e.sh"
-e2e_setup "$1" nt "${STARTUP_NT_EXE:-$1/platterscope.exe}"
+e2e_setup "$1" nt
 
 e2e_start main
 e2e_open_main_window

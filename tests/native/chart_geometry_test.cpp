@@ -49,6 +49,7 @@ TEST(ChartBands, WholeDiskAndPartitionEdges) {
     EXPECT_EQ(first.right, 6);
     // A drive too large for the chart still yields a band; drawing clips it.
     EXPECT_EQ(wholeDiskBand(H, 10000).right, 5005);
+    EXPECT_EQ(wholeDiskBand(H, 4294967295u).right, 32767);  // within 95's 16-bit coordinates
 }
 
 TEST(ChartBands, TypeColours) {

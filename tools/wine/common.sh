@@ -60,22 +60,3 @@ wine_stop_xvfb() {
         WINE_XVFB_PID=
     fi
 }
-
-# For the tests of the 64-bit build: ends the calling test as skipped when
-# PLATTERSCOPE_WIN64 (the 64-bit platterscope.exe) is unset, and as failed when
-# FILE (default: that exe) is missing or not a 64-bit program.
-wine_require_win64() {
-    local name=$1 file=${2:-${PLATTERSCOPE_WIN64:-}}
-    if [ -z "${PLATTERSCOPE_WIN64:-}" ]; then
-        echo "[$name] SKIPPED: PLATTERSCOPE_WIN64 is not set (path of the 64-bit platterscope.exe)" >&2
-        exit 0
-    fi
-    if [ ! -f "$file" ]; then
-        echo "[$name] FAIL: $file does not exist" >&2
-        exit 1
-    fi
-    if ! x86_64-w64-mingw32-objdump -f "$file" 2>/dev/null | grep -q 'pei-x86-64'; then
-        echo "[$name] FAIL: $file is not a 64-bit program" >&2
-        exit 1
-    fi
-}

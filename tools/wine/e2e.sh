@@ -17,8 +17,10 @@
 #   e2e_setup BUILD_DIR FAMILY [EXE]      (once per test)
 #       FAMILY is nt or 9x (the template prefixes of make-templates.sh). Makes
 #       the work dir $E2E_DIR = BUILD_DIR/e2e/<script name>/ afresh, with the
-#       prefix, the app folder $E2E_APP holding EXE (default
+#       prefix, the app folder $E2E_APP holding EXE (default $E2E_EXE, which
+#       ctest sets for the runs of the 64-bit program, else
 #       BUILD_DIR/platterscope.exe) as platterscope.exe, and a private Xvfb.
+#       With $E2E_EXE the work dir is BUILD_DIR/e2e/<script name>_win64/.
 #       Exports WINEPREFIX, DISPLAY, WINEDEBUG=-all and LC_ALL=zh_CN.UTF-8, and
 #       sets a trap that always ends the wineserver and Xvfb. The work dir is
 #       removed when the test passes and kept when it fails.
@@ -54,6 +56,15 @@
 #       Waits (default 30 s) for that process to end and checks its exit code.
 #   e2e_still_running NAME    fails the test if that process has ended
 #
+#   e2e_relay_start NAME
+#       Like e2e_start, under Wine's relay trace of the functions that
+#       tools/compat/win32-api.tsv has checks for (RelayInclude in the test's
+#       prefix); the trace goes to $E2E_DIR/NAME.log.
+#   e2e_relay_check NAME FAMILY
+#       After NAME has ended: checks the program's own calls in its trace
+#       against the record (tools/compat/relay-check.py); fails the test on
+#       any broken rule or any rule of FAMILY that the run did not exercise.
+#
 # The harness (see tools/harness/README.md for its commands)
 #   e2e_harness CMD [ARGS] [-- CMD [ARGS]]...
 #       Runs harness.exe; its output (one result per line, UTF-8) is left in
@@ -72,7 +83,8 @@
 # Checks and outcome
 #   e2e_assert_eq EXPECTED ACTUAL [WHAT]   equality; on difference a diff
 #   e2e_fail MESSAGE      fails the test (exit 1)
-#   e2e_skip MESSAGE      ends the test as passed, saying what was skipped
+#   e2e_skip MESSAGE      ends the test as skipped (exit code 77, which ctest
+#                         reports as such), saying why
 #   e2e_pass              ends the test as passed
 #
 #   e2e_harness_until EXPECTED CMD [ARGS] [-- CMD [ARGS]]...
@@ -124,7 +136,7 @@ e2e_fail() {
 e2e_skip() {
     e2e_log "SKIPPED: $*"
     E2E_PASSED=1
-    exit 0
+    exit 77
 }
 
 e2e_pass() {
@@ -145,7 +157,7 @@ e2e_cleanup() {
         wait "$pid" 2>/dev/null
     done
     wine_stop_xvfb
-    if [ "${E2E_PASSED:-0}" = 1 ] && [ $status -eq 0 ]; then
+    if [ "${E2E_PASSED:-0}" = 1 ] && { [ $status -eq 0 ] || [ $status -eq 77 ]; }; then
         rm -rf "$E2E_DIR"
     elif [ -n "${E2E_DIR:-}" ]; then
         e2e_log "work dir kept: $E2E_DIR"
@@ -162,12 +174,13 @@ e2e_setup() {
     [ -z "${E2E_DIR:-}" ] || e2e_fail "e2e_setup was already called in this test"
     E2E_BUILD=$(cd "$1" && pwd) || e2e_fail "no build dir '$1'"
     local family=$2
-    local exe=${3:-$E2E_BUILD/platterscope.exe}
+    local exe=${3:-${E2E_EXE:-$E2E_BUILD/platterscope.exe}}
     case $family in nt | 9x) ;; *) e2e_fail "unknown family '$family' (nt or 9x)" ;; esac
     [ -f "$exe" ] || e2e_fail "program not built: $exe"
     [ -f "$E2E_BUILD/harness.exe" ] || e2e_fail "harness not built: $E2E_BUILD/harness.exe"
     wine_check_locale || e2e_fail "locale missing"
 
+    [ -n "${E2E_EXE:-}" ] && E2E_NAME+=_win64
     E2E_DIR="$E2E_BUILD/e2e/$E2E_NAME"
     E2E_APP="$E2E_DIR/app"
     rm -rf "$E2E_DIR"
@@ -221,6 +234,22 @@ e2e_start() {
     local name=$1
     shift
     e2e_start_exe "$name" "$E2E_APP/platterscope.exe" "$@"
+}
+
+e2e_relay_start() {
+    local record="$E2E_LIBRARY_DIR/../compat/win32-api.tsv" include
+    include=$(python3 "$E2E_LIBRARY_DIR/../compat/relay-check.py" include "$record") || e2e_fail "cannot read $record"
+    wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$include" /f >>"$E2E_DIR/reg.log" 2>&1 ||
+        e2e_fail "cannot set RelayInclude: $(tail -3 "$E2E_DIR/reg.log")"
+    WINEDEBUG=+relay e2e_start "$1"
+}
+
+e2e_relay_check() {
+    local result
+    result=$(python3 "$E2E_LIBRARY_DIR/../compat/relay-check.py" check "$E2E_LIBRARY_DIR/../compat/win32-api.tsv" \
+        "$2" "$E2E_APP/platterscope.exe" "$E2E_DIR/$1.log") || e2e_fail "calls that break the record's rules:
+$result"
+    e2e_log "$result"
 }
 
 e2e_start_exe() {

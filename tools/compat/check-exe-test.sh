@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# check-exe-test.sh EXE CC WORKDIR
+# check-exe.sh passes EXE (the 32-bit program), and it fails, naming what it
+# found, on throw-away programs built with CC (the 32-bit cross compiler)
+# that import a function of a later Windows, one that Windows 95 lacks, a
+# DLL of its own, or that ask for a later subsystem version.
+set -uo pipefail
+[ $# -eq 3 ] || { echo "usage: $0 EXE CC WORKDIR" >&2; exit 2; }
+exe=$1 cc=$2 work=$3
+here=$(dirname "$(readlink -f "$0")")
+mkdir -p "$work"
+status=0
+fail() { echo "check-exe-test: FAIL: $*" >&2; status=1; }
+
+bash "$here/check-exe.sh" "$exe" || fail "check-exe.sh rejects $exe"
+
+# Expects check-exe.sh to fail on a throw-away build and to print LINE.
+expect_rejected() {  # NAME LINE RECORD CC_ARGS...
+    local name=$1 line=$2 record=$3 output
+    shift 3
+    "$cc" -O0 -mwindows -o "$work/$name.exe" "$here/throwaway.c" "$@" 2>"$work/$name.log" ||
+        { fail "$name: cannot build the throw-away program: $(tail -3 "$work/$name.log")"; return; }
+    output=$(bash "$here/check-exe.sh" "$work/$name.exe" "$record")
+    local code=$?
+    [ $code -eq 1 ] || fail "$name: exit code $code instead of 1"
+    grep -qxF "check-exe: $line" <<<"$output" || fail "$name: no line \"check-exe: $line\" in: $output"
+}
+
+# A record that also knows the function of Windows 98 and NT 4.0, as its
+# documentation gives it.
+record=$work/record.tsv
+cp "$here/win32-api.tsv" "$record"
+printf 'KERNEL32\tGetFileAttributesExA\t32\t98\t4.0\t\t\t\t\n' >>"$record"
+
+expect_rejected newer-function "KERNEL32!GetTickCount64 is imported but the record does not list it for the 32-bit exe" \
+    "$record" -D_WIN32_WINNT=0x0600 -DNEWER_FUNCTION
+expect_rejected later-on-9x "KERNEL32!GetFileAttributesExA is absent on Windows 95 (from 98 on)" "$record" -DLATER_ON_9X
+expect_rejected other-dll "imports from ADVAPI32.dll, which is not one of COMDLG32, GDI32, KERNEL32, MSVCRT, USER32" \
+    "$record" -DOTHER_DLL -ladvapi32
+expect_rejected later-subsystem "PE header asks for Subsystem version 5.1, above 4.0" "$record" \
+    -Wl,--subsystem,windows:5.1
+
+[ $status -eq 0 ] && echo "check-exe-test: passed"
+exit $status
