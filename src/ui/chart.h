@@ -11,6 +11,8 @@ void drawChartBackground();
 void plotTrackSpeed(uint32_t track);
 // Asks the window to repaint the chart area from the surface.
 void requestChartRepaint(void* window);
+// Asks it to repaint only what plotting cylinder `track` changed.
+void requestSegmentRepaint(void* window, uint32_t track);
 #ifdef _WIN32
 #include <windows.h>
 void captureChartLayout(HWND dialog);

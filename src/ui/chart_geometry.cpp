@@ -41,3 +41,9 @@ ChartPoint curvePoint(int32_t height, uint32_t track, uint32_t speed) {
     if (y < 0) y = 5;
     return ChartPoint{(int32_t)(track / 2 + 5), y};
 }
+
+ChartBox segmentBox(int32_t height, uint32_t track, uint32_t previousSpeed, uint32_t speed) {
+    const ChartPoint from = curvePoint(height, track - 1, previousSpeed), to = curvePoint(height, track, speed);
+    return ChartBox{from.x < to.x ? from.x : to.x, from.y < to.y ? from.y : to.y, (from.x > to.x ? from.x : to.x) + 1,
+                    (from.y > to.y ? from.y : to.y) + 1};
+}

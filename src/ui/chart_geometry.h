@@ -36,3 +36,7 @@ uint32_t cylinderLabelValue(int j);
 
 // Where cylinder `track` with this speed is plotted.
 ChartPoint curvePoint(int32_t height, uint32_t track, uint32_t speed);
+
+// The pixels that plotting cylinder `track` (> 0) changes: the segment from
+// the previous cylinder's point to its own, both points included.
+ChartBox segmentBox(int32_t height, uint32_t track, uint32_t previousSpeed, uint32_t speed);

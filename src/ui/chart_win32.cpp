@@ -54,6 +54,14 @@ void requestChartRepaint(void* window) {
     InvalidateRect((HWND)window, &r, FALSE);
 }
 
+void requestSegmentRepaint(void* window, uint32_t track) {
+    if (track == 0 || track >= MAX_TRACKS) return;  // the first cylinder only moves the pen
+    const ChartBox box = segmentBox(chartHeight(), track, app.trackSpeeds[track - 1], app.trackSpeeds[track]);
+    RECT r = {app.chartRect.left + box.left, app.chartRect.top + box.top, app.chartRect.left + box.right,
+              app.chartRect.top + box.bottom};
+    InvalidateRect((HWND)window, &r, FALSE);
+}
+
 static void filledRectangle(HDC dc, COLORREF colour, const ChartBox& box) {
     HBRUSH brush = CreateSolidBrush(colour);
     SelectObject(dc, brush);

@@ -160,7 +160,7 @@ void statusTextWith(const DialogOps& ops, const char* text) { ops.setText(app.ma
 
 void trackMeasuredWith(const DialogOps& ops, uint32_t track) {
     ops.plotTrackSpeed(track);
-    ops.invalidateChart(app.mainWindow);
+    ops.invalidateSegment(app.mainWindow, track);
 }
 
 void runEndedWith(const DialogOps& ops, bool anyTrackRead) {

@@ -21,7 +21,11 @@ struct DialogOps {
     void (*createChartSurface)(void* dialog);
     void (*drawChartBackground)();
     void (*plotTrackSpeed)(uint32_t track);
-    void (*invalidateChart)(void* window);
+    // Repaint of the part of the chart that plotting `track` changed: a
+    // whole-chart repaint per cylinder would copy the whole surface to the
+    // screen each time, which under a busy display costs the worker's device
+    // reads their pace.
+    void (*invalidateSegment)(void* window, uint32_t track);
     void (*setScreenSaverActive)(bool active);
     // Starts the worker for this platform family; false when it cannot.
     bool (*startWorker)(int32_t platformKind);

@@ -70,7 +70,7 @@ static void post(void* window, int message, uint32_t value) {
 static const DialogOps DIALOG_OPS = {
     createChartFont, loadMap,       setClassIcon,         addListItem, selectListItem, listSelection,
     setText,         enable,        requestFocus,         showBox,     isChecked,      captureLayout,
-    createSurface,   drawChartBackground, plotTrackSpeed, requestChartRepaint, setScreenSaverActive, startWorker,
+    createSurface,   drawChartBackground, plotTrackSpeed, requestSegmentRepaint, setScreenSaverActive, startWorker,
     endDialog,       save,          deleteFont,           stopWorker,  freeLibrary, post,
 };
 

@@ -35,7 +35,7 @@ void capture(void*) { note("capture"); }
 void surface(void*) { note("surface"); }
 void background() { note("background"); }
 void plot(uint32_t t) { note("plot " + std::to_string(t)); }
-void invalidate(void*) { note("invalidate"); }
+void invalidate(void*, uint32_t t) { note("invalidate " + std::to_string(t)); }
 void saver(bool on) { note(on ? "saver on" : "saver off"); }
 bool worker(int32_t kind) {
     note("worker " + std::to_string(kind));
@@ -228,7 +228,7 @@ TEST_F(Dialog, NotificationsArePostedAndActedOnInTheirOrder) {
             postTrackMeasuredWith(OPS, t);
             expected.push_back("text 109 " + text);
             expected.push_back("plot " + std::to_string(t));
-            expected.push_back("invalidate");
+            expected.push_back("invalidate " + std::to_string(t));
         }
         postStatusTextWith(OPS, "summary");
         postRunEndedWith(OPS, true);
