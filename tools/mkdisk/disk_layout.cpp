@@ -187,7 +187,9 @@ void buildDemoDisk1(DemoDisk* out) {
     addDemoTable(out, {0, 0, 1}, mbr, 1);
 }
 
+// The demo drives read ahead (stream), as real disks do, so that what the
+// program shows is the drive's profile, not the simulation's path to it.
 const char DEMO_CONFIG_TEXT[] =
     "# Stand-in drives written by mkdisk demo: 0x80 and 0x81\n"
-    "drive demo0.img 1024 16 63 512 speed=16000,8000\n"
-    "drive demo1.img 120 4 17 512 speed=6000,4000\n";
+    "drive demo0.img 1024 16 63 512 speed=16000,8000 stream\n"
+    "drive demo1.img 120 4 17 512 speed=6000,4000 stream\n";

@@ -25,10 +25,24 @@ static inline uint64_t paceTransferMicroseconds(uint64_t bytes, uint32_t kbps) {
     return (bytes * 1000000u + bytesPerSecond - 1) / bytesPerSecond;
 }
 
-/* A read may not end before the previous one's deadline plus its own
-   duration; an idle drive starts counting from now. */
-static inline uint64_t paceNextDeadline(uint64_t previousDeadlineUs, uint64_t nowUs, uint64_t durationUs) {
-    return (nowUs > previousDeadlineUs ? nowUs : previousDeadlineUs) + durationUs;
+/* When a read may end. A drive without read-ahead (windowUs 0) is idle
+   between reads: a read takes its duration from the moment it arrives, or
+   from the previous read's deadline if that has not passed yet. A drive that
+   streams (windowUs > 0) goes on reading into its cache while the host is
+   away: a read that arrives no later than windowUs after the previous
+   deadline continues from that deadline, as if its data had been read ahead
+   meanwhile (and may return at once); after a longer idle it starts from now. */
+static inline uint64_t paceNextDeadline(uint64_t previousDeadlineUs, uint64_t nowUs, uint64_t durationUs,
+                                        uint64_t windowUs) {
+    if (nowUs <= previousDeadlineUs + windowUs && previousDeadlineUs != 0) return previousDeadlineUs + durationUs;
+    return nowUs + durationUs;
+}
+
+/* The read-ahead window of a streaming drive: the time it takes to read one
+   cylinder at kbps, as a drive with a cache of one cylinder would keep
+   reading while the host is away. */
+static inline uint64_t paceStreamWindowMicroseconds(uint64_t cylinderBytes, uint32_t kbps) {
+    return paceTransferMicroseconds(cylinderBytes, kbps);
 }
 
 #endif

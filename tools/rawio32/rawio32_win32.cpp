@@ -21,8 +21,7 @@ struct StandinState {
     HANDLE images[STANDIN_MAX_DRIVES];
     uint64_t deadlinesUs[STANDIN_MAX_DRIVES];
     HANDLE stats;
-    uint64_t calls;
-    uint64_t insideUs;
+    StandinPass passes[STANDIN_MAX_DRIVES];
     LARGE_INTEGER frequency;
     char configText[CONFIG_TEXT_SIZE];
 };
@@ -156,14 +155,15 @@ uint32_t readFromImage(const StandinReadPlan& plan, uint32_t driveNumber, void* 
     return 0;
 }
 
-void writeStats() {
+// Appends the figures of a pass that has just ended (once per pass, so the
+// write is not inside any read the program times).
+void writePassLine(uint32_t driveNumber, const StandinPass& pass) {
     if (standin.stats == INVALID_HANDLE_VALUE) return;
-    char line[64];
-    size_t length = formatStatsLine(line, sizeof line, standin.calls, standin.insideUs);
+    char line[128];
+    size_t length = formatPassLine(line, sizeof line, driveNumber, pass);
     DWORD written = 0;
-    SetFilePointer(standin.stats, 0, nullptr, FILE_BEGIN);
+    SetFilePointer(standin.stats, 0, nullptr, FILE_END);
     WriteFile(standin.stats, line, (DWORD)length, &written, nullptr);
-    SetEndOfFile(standin.stats);
 }
 
 }  // namespace
@@ -190,16 +190,22 @@ __declspec(dllexport) uint32_t SECTOR_SERVICE_CALL ReadPhysicalSector32(uint32_t
     if (word == 0) {
         const StandinDrive& drive = standin.config.drives[plan.driveIndex];
         if (drive.paced) {
-            uint64_t duration = paceTransferMicroseconds(plan.bytes, cylinderRateKbps(drive, cylinder));
+            const uint32_t kbps = cylinderRateKbps(drive, cylinder);
+            const uint64_t window = drive.streaming ? paceStreamWindowMicroseconds(
+                                                          (uint64_t)drive.heads * drive.sectorsPerTrack * drive.bytesPerSector, kbps)
+                                                    : 0;
             uint64_t& deadline = standin.deadlinesUs[plan.driveIndex];
-            deadline = paceNextDeadline(deadline, entered, duration);
+            deadline = paceNextDeadline(deadline, entered, paceTransferMicroseconds(plan.bytes, kbps), window);
             waitUntil(deadline);
         }
         word = count;
     }
-    ++standin.calls;
-    standin.insideUs += nowMicroseconds() - entered;
-    writeStats();
+    if (const StandinDrive* drive = findDrive(standin.config, driveNumber)) {
+        const uint32_t index = driveNumber - BIOS_FIRST_HARD_DISK;
+        StandinPass& pass = standin.passes[index];
+        if (countPassRead(&pass, *drive, cylinder, head, sector, count, entered, nowMicroseconds()))
+            writePassLine(driveNumber, pass);
+    }
     LeaveCriticalSection(&standin.lock);
     return word;
 }

@@ -128,6 +128,8 @@ bool applyDriveLine(StandinConfig* cfg, const char* folder, char** tokens, int c
     for (int i = 6; i < count; ++i) {
         if (strcmp(tokens[i], "noparams") == 0) {
             drive.noParams = true;
+        } else if (strcmp(tokens[i], "stream") == 0) {
+            drive.streaming = true;
         } else if (strncmp(tokens[i], "speed=", 6) == 0) {
             if (!parseSpeed(tokens[i] + 6, &drive.firstKbps, &drive.lastKbps)) {
                 snprintf(reason, reasonSize, "\"%s\" is not speed=FIRST_KBPS,LAST_KBPS with positive numbers",
@@ -335,8 +337,26 @@ uint32_t cylinderRateKbps(const StandinDrive& drive, uint32_t cylinder) {
     return paceRateKbps(drive.firstKbps, drive.lastKbps, drive.cylinders, cylinder);
 }
 
-size_t formatStatsLine(char* out, size_t outSize, uint64_t calls, uint64_t insideUs) {
-    int length = snprintf(out, outSize, "calls=%" PRIu64 " inside_us=%" PRIu64 "\n", calls, insideUs);
+bool countPassRead(StandinPass* pass, const StandinDrive& drive, uint32_t cylinder, uint32_t head, uint32_t sector,
+                   uint32_t count, uint64_t entryUs, uint64_t exitUs) {
+    const bool wholeTrack = sector == 1 && count == drive.sectorsPerTrack;
+    if (wholeTrack && cylinder == 0 && head == 0) {
+        const uint32_t number = pass->number + 1;
+        *pass = StandinPass{true, number, 0, 0, entryUs, exitUs};
+    }
+    if (!pass->open) return false;
+    ++pass->calls;
+    pass->insideUs += exitUs - entryUs;
+    pass->lastUs = exitUs;
+    if (!(wholeTrack && cylinder == drive.cylinders - 1 && head == drive.heads - 1)) return false;
+    pass->open = false;
+    return true;
+}
+
+size_t formatPassLine(char* out, size_t outSize, uint32_t driveNumber, const StandinPass& pass) {
+    int length = snprintf(out, outSize, "drive=0x%02" PRIX32 " pass=%" PRIu32 " calls=%" PRIu64 " inside_us=%" PRIu64
+                          " span_us=%" PRIu64 "\n",
+                          driveNumber, pass.number, pass.calls, pass.insideUs, pass.lastUs - pass.firstUs);
     if (length < 0) return 0;
     return (size_t)length < outSize ? (size_t)length : outSize - 1;
 }

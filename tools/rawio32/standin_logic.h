@@ -43,6 +43,7 @@ struct StandinDrive {
     uint32_t firstKbps;  // speed at cylinder 0
     uint32_t lastKbps;   // speed at the last cylinder
     bool noParams;
+    bool streaming;  // reads ahead: see paceNextDeadline
     uint32_t faultCount;
     StandinFault faults[STANDIN_MAX_FAULTS];
 };
@@ -103,5 +104,23 @@ uint32_t fillDriveParameters(const StandinConfig& cfg, uint32_t driveNumber, uin
 // to lastKbps at the last one.
 uint32_t cylinderRateKbps(const StandinDrive& drive, uint32_t cylinder);
 
-// The stats file's single line, "calls=N inside_us=M\n"; returns its length.
-size_t formatStatsLine(char* out, size_t outSize, uint64_t calls, uint64_t insideUs);
+// A pass over a drive: a read of its whole first track (cylinder 0, head 0,
+// every sector) begins one, and a read of its whole last track ends it. The
+// stats file gets one line per pass, at its end, so counting costs a read no
+// more than two clock readings.
+struct StandinPass {
+    bool open;
+    uint32_t number;
+    uint64_t calls;      // read calls of the drive since the pass began
+    uint64_t insideUs;   // time spent inside them, pacing included
+    uint64_t firstUs;    // entry of the pass's first read
+    uint64_t lastUs;     // exit of its latest read
+};
+
+// Counts one read call of drive (entered at entryUs, returned at exitUs);
+// returns true when it ended a pass, whose figures *pass then holds.
+bool countPassRead(StandinPass* pass, const StandinDrive& drive, uint32_t cylinder, uint32_t head, uint32_t sector,
+                   uint32_t count, uint64_t entryUs, uint64_t exitUs);
+
+// "drive=0x80 pass=N calls=C inside_us=I span_us=S\n"; returns its length.
+size_t formatPassLine(char* out, size_t outSize, uint32_t driveNumber, const StandinPass& pass);

@@ -23,7 +23,7 @@ TEST(StandinConfigTest, ParsesDrivesFaultsAndStats) {
     StandinConfig cfg = parse(
         "\xEF\xBB\xBF# two drives\r\n"
         "\r\n"
-        "drive a.img 1024 16 63 512 speed=16000,8000\r\n"
+        "drive a.img 1024 16 63 512 speed=16000,8000 stream\r\n"
         "fault 3 1 0x40   # a bad track\r\n"
         "fault 5 0 7\n"
         "  drive \"Z:\\my disks\\b.img\" 120 4 17 0x200 noparams\n"
@@ -40,6 +40,7 @@ TEST(StandinConfigTest, ParsesDrivesFaultsAndStats) {
     EXPECT_EQ(a.firstKbps, 16000u);
     EXPECT_EQ(a.lastKbps, 8000u);
     EXPECT_FALSE(a.noParams);
+    EXPECT_TRUE(a.streaming);
     ASSERT_EQ(a.faultCount, 2u);
     EXPECT_EQ(a.faults[0].cylinder, 3u);
     EXPECT_EQ(a.faults[0].head, 1u);
@@ -50,6 +51,7 @@ TEST(StandinConfigTest, ParsesDrivesFaultsAndStats) {
     EXPECT_EQ(b.bytesPerSector, 512u);
     EXPECT_FALSE(b.paced);
     EXPECT_TRUE(b.noParams);
+    EXPECT_FALSE(b.streaming);
     EXPECT_EQ(b.faultCount, 0u);
     EXPECT_TRUE(cfg.hasStats);
     EXPECT_STREQ(cfg.statsPath, "/tmp/stats.txt");
@@ -214,18 +216,40 @@ TEST(StandinPacingTest, RatesDurationsAndDeadlines) {
     EXPECT_EQ(paceTransferMicroseconds(0, 100), 0u);
 
     // A caller that keeps up is paced back to back; a late one starts afresh.
-    EXPECT_EQ(paceNextDeadline(0, 5000, 100), 5100u);
-    EXPECT_EQ(paceNextDeadline(5100, 5050, 100), 5200u);
-    EXPECT_EQ(paceNextDeadline(5200, 9000, 100), 9100u);
+    EXPECT_EQ(paceNextDeadline(0, 5000, 100, 0), 5100u);
+    EXPECT_EQ(paceNextDeadline(5100, 5050, 100, 0), 5200u);
+    EXPECT_EQ(paceNextDeadline(5200, 5201, 100, 0), 5301u);
+    // Streaming: a read within the window after the deadline continues from
+    // it, even when its data is ready (it returns at once); a longer idle,
+    // or the very first read, starts from now.
+    EXPECT_EQ(paceNextDeadline(5200, 5700, 100, 500), 5300u);
+    EXPECT_EQ(paceNextDeadline(5200, 5701, 100, 500), 5801u);
+    EXPECT_EQ(paceNextDeadline(0, 400, 100, 500), 500u);
+    EXPECT_EQ(paceStreamWindowMicroseconds(16 * 63 * 512, 16000), 31500u);
 }
 
-TEST(StandinStatsTest, FormatsOneLine) {
-    char line[64];
-    size_t length = formatStatsLine(line, sizeof line, 3, 12345678901ull);
-    EXPECT_STREQ(line, "calls=3 inside_us=12345678901\n");
+// A pass runs from a whole read of the first track to one of the last; the
+// partition walk's single sectors before it, and a run stopped before the
+// end (whose next run begins a new pass), leave no line.
+TEST(StandinStatsTest, CountsWholePasses) {
+    StandinDrive d = {};
+    d.cylinders = 2;
+    d.heads = 2;
+    d.sectorsPerTrack = 8;
+    StandinPass pass = {};
+    EXPECT_FALSE(countPassRead(&pass, d, 0, 0, 1, 1, 10, 20));  // one sector: not a pass
+    EXPECT_FALSE(pass.open);
+    EXPECT_FALSE(countPassRead(&pass, d, 0, 0, 1, 8, 100, 150));
+    EXPECT_FALSE(countPassRead(&pass, d, 0, 1, 1, 8, 160, 200));
+    EXPECT_FALSE(countPassRead(&pass, d, 0, 0, 1, 8, 1000, 1050));  // a new run: the pass starts again
+    EXPECT_FALSE(countPassRead(&pass, d, 0, 1, 1, 8, 1060, 1100));
+    EXPECT_FALSE(countPassRead(&pass, d, 1, 0, 1, 8, 1110, 1150));
+    EXPECT_TRUE(countPassRead(&pass, d, 1, 1, 1, 8, 1200, 1240));
+    char line[128];
+    size_t length = formatPassLine(line, sizeof line, 0x80, pass);
+    EXPECT_STREQ(line, "drive=0x80 pass=2 calls=4 inside_us=170 span_us=240\n");
     EXPECT_EQ(length, strlen(line));
-    char small[8];
-    EXPECT_EQ(formatStatsLine(small, sizeof small, 3, 4), 7u);
+    EXPECT_FALSE(countPassRead(&pass, d, 1, 1, 1, 8, 1300, 1310));  // after the end, until the next pass
 }
 
 }  // namespace

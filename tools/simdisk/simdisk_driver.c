@@ -171,6 +171,9 @@ static NTSTATUS NTAPI dispatchRead(PDEVICE_OBJECT device, PIRP irp) {
     ULONG length = stack->Parameters.Read.Length;
     SimDiskReadPlan plan;
     uint64_t deadline = 0;
+    /* The read's time counts from its arrival: the image read below is the
+       host's work, done while the simulated disk reads. */
+    const uint64_t arrivedUs = nowUs();
     void* buffer;
 
     if (!context) return complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
@@ -201,7 +204,9 @@ static NTSTATUS NTAPI dispatchRead(PDEVICE_OBJECT device, PIRP irp) {
     simdiskCountRead(&ext->stats, &plan);
     if (ext->drive.paced && plan.status == SIMDISK_STATUS_SUCCESS) {
         uint32_t kbps = paceRateKbps(ext->drive.firstKbps, ext->drive.lastKbps, ext->drive.cylinders, plan.cylinder);
-        ext->deadlineUs = paceNextDeadline(ext->deadlineUs, nowUs(), paceTransferMicroseconds(plan.length, kbps));
+        uint64_t window = ext->drive.streaming ? paceStreamWindowMicroseconds(simdiskCylinderBytes(&ext->drive), kbps) : 0;
+        ext->deadlineUs =
+            paceNextDeadline(ext->deadlineUs, arrivedUs, paceTransferMicroseconds(plan.length, kbps), window);
         deadline = ext->deadlineUs;
     }
     writeStats();

@@ -175,6 +175,8 @@ int simdiskParseDrive(const char* line, SimDiskDrive* drive, char* reason, size_
             drive->paced = 1;
             drive->firstKbps = (uint32_t)v[0];
             drive->lastKbps = (uint32_t)v[1];
+        } else if (startsWith(token, "stream") && token[6] == 0) {
+            drive->streaming = 1;
         } else if (startsWith(token, "fault=")) {
             uint64_t v[3];
             static const uint64_t LIMITS[3] = {~(uint64_t)0, ~(uint64_t)0, 0xFFFFFFFFu};

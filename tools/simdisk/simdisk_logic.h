@@ -42,12 +42,13 @@ typedef struct SimDiskDrive {
     int paced;
     uint32_t firstKbps; /* speed at cylinder 0 */
     uint32_t lastKbps;  /* speed at the last cylinder */
+    int streaming;      /* reads ahead: see paceNextDeadline */
     uint32_t faultCount;
     SimDiskFault faults[SIMDISK_MAX_FAULTS];
 } SimDiskDrive;
 
 /* Parses one drive line:
-     IMAGE CYLINDERS HEADS SECTORS BYTES_PER_SECTOR [speed=FIRST,LAST]
+     IMAGE CYLINDERS HEADS SECTORS BYTES_PER_SECTOR [speed=FIRST,LAST] [stream]
            [fault=OFFSET,LENGTH,STATUS]...
    IMAGE may be in double quotes; numbers are decimal or 0x-hexadecimal.
    Returns 1, or 0 with reason filled and *drive unspecified. */

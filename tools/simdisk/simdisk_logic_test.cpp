@@ -22,7 +22,7 @@ std::string rejection(const char* line) {
 }
 
 TEST(SimDiskParseTest, ReadsGeometrySpeedAndFaults) {
-    SimDiskDrive d = parse("  Z:\\tmp\\d0.img 40 4 17 0x200 speed=2000,1000 fault=0x11000,512,0xC000009C "
+    SimDiskDrive d = parse("  Z:\\tmp\\d0.img 40 4 17 0x200 speed=2000,1000 stream fault=0x11000,512,0xC000009C "
                            "fault=99,1,3221225861");
     EXPECT_STREQ(d.image, "Z:\\tmp\\d0.img");
     EXPECT_EQ(d.cylinders, 40u);
@@ -32,6 +32,7 @@ TEST(SimDiskParseTest, ReadsGeometrySpeedAndFaults) {
     EXPECT_EQ(d.paced, 1);
     EXPECT_EQ(d.firstKbps, 2000u);
     EXPECT_EQ(d.lastKbps, 1000u);
+    EXPECT_EQ(d.streaming, 1);
     ASSERT_EQ(d.faultCount, 2u);
     EXPECT_EQ(d.faults[0].offset, 0x11000u);
     EXPECT_EQ(d.faults[0].length, 512u);
@@ -41,6 +42,7 @@ TEST(SimDiskParseTest, ReadsGeometrySpeedAndFaults) {
     d = parse("\"Z:\\my disks\\a.img\" 1 1 1 4096\t");
     EXPECT_STREQ(d.image, "Z:\\my disks\\a.img");
     EXPECT_EQ(d.paced, 0);
+    EXPECT_EQ(d.streaming, 0);
     EXPECT_EQ(d.faultCount, 0u);
     // Offsets beyond 4 GiB are kept whole.
     d = parse("a.img 1024 255 63 512 fault=0x1F6000000,512,0xC0000185");
