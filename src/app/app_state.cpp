@@ -14,7 +14,7 @@ const int32_t LEGEND_CONTROL_IDS[LEGEND_COUNT] = LEGEND_IDS_INIT;
 const uint32_t LEGEND_COLOURS[LEGEND_COUNT] = LEGEND_COLOURS_INIT;
 
 // Static storage: everything not named here starts zeroed.
-AppState app = {Y_LABEL_FORMAT, X_LABEL_FORMAT, 0, LEGEND_IDS_INIT, LEGEND_COLOURS_INIT, 0, 0, 0, 0, 0, 0, {0, 0, 0, 0}, 0, 0, {0}, {}, {}, {0}, 0, {}, {0, 0, 0}, 0, 0, {}, 0};
+AppState app = {Y_LABEL_FORMAT, X_LABEL_FORMAT, 0, LEGEND_IDS_INIT, LEGEND_COLOURS_INIT, 0, 0, 0, 0, 0, 0, {0, 0, 0, 0}, 0, 0, {0}, {}, {}, {0}, 0, {}, {0, 0, 0}, 0, 0, {}, 0, 0};
 
 void resetAppState() {
     memset((void*)&app, 0, sizeof app);

@@ -79,6 +79,8 @@ struct AppState {
     // Written by the worker only, read by the dialog thread (see STATUS_SLOTS).
     char statusSlots[STATUS_SLOTS][STATUS_TEXT_SIZE];
     uint32_t statusSlotsUsed;
+    // The slot of a text no run message has carried yet, plus 1; 0 for none.
+    uint32_t statusSlotWaiting;
 };
 
 extern AppState app;

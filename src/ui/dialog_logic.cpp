@@ -133,23 +133,31 @@ void closeMainDialogWith(const DialogOps& ops) {
     ops.setScreenSaverActive(true);
 }
 
+static uint32_t takeWaitingText() {
+    const uint32_t text = app.statusSlotWaiting;
+    app.statusSlotWaiting = 0;
+    return text;
+}
+
 void postStatusTextWith(const DialogOps& ops, const char* text) {
+    // Two texts in a row: the first goes on its own, so that none is lost.
+    if (app.statusSlotWaiting != 0) ops.post(app.mainWindow, RUN_STATUS_TEXT, 0, takeWaitingText());
     const uint32_t slot = app.statusSlotsUsed++ % STATUS_SLOTS;
     formatText(app.statusSlots[slot], STATUS_TEXT_SIZE, "%s", text);
-    ops.post(app.mainWindow, RUN_STATUS_TEXT, slot);
+    app.statusSlotWaiting = slot + 1;
 }
 
-void postTrackMeasuredWith(const DialogOps& ops, uint32_t track) { ops.post(app.mainWindow, RUN_TRACK_MEASURED, track); }
+void postTrackMeasuredWith(const DialogOps& ops, uint32_t track) {
+    ops.post(app.mainWindow, RUN_TRACK_MEASURED, track, takeWaitingText());
+}
 
 void postRunEndedWith(const DialogOps& ops, bool anyTrackRead) {
-    ops.post(app.mainWindow, RUN_ENDED, anyTrackRead ? 1u : 0u);
+    ops.post(app.mainWindow, RUN_ENDED, anyTrackRead ? 1u : 0u, takeWaitingText());
 }
 
-void handleRunMessageWith(const DialogOps& ops, int message, uint32_t value) {
+void handleRunMessageWith(const DialogOps& ops, int message, uint32_t value, uint32_t text) {
+    if (text != 0 && text <= STATUS_SLOTS) statusTextWith(ops, app.statusSlots[text - 1]);
     switch (message) {
-    case RUN_STATUS_TEXT:
-        if (value < STATUS_SLOTS) statusTextWith(ops, app.statusSlots[value]);
-        break;
     case RUN_TRACK_MEASURED: trackMeasuredWith(ops, value); break;
     case RUN_ENDED: runEndedWith(ops, value != 0); break;
     default: break;

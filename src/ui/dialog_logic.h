@@ -35,15 +35,19 @@ struct DialogOps {
     // Stops a run and waits until no worker is inside the sector service.
     bool (*stopWorkerBeforeUnload)();
     void (*freeLibrary)(void* module);
-    // Queues a run message for the dialog thread and returns at once.
-    void (*post)(void* window, int message, uint32_t value);
+    // Queues a run message for the dialog thread and returns at once; text
+    // is a status slot plus 1, or 0 for no text.
+    void (*post)(void* window, int message, uint32_t value, uint32_t text);
 };
 
 // What a run tells the window. The worker posts these (post*With) and goes
 // on; the dialog thread acts on each in turn (handleRunMessageWith), in the
 // order they were posted, so it alone touches the controls and the chart.
+// A status text rides with the next message, so a cylinder costs the worker
+// one message: its status line with its curve segment, the summary with the
+// end. The dialog thread shows the text first.
 enum RunMessage {
-    RUN_STATUS_TEXT,     // value: the status slot holding the text
+    RUN_STATUS_TEXT,     // only a text (one that no other message carried)
     RUN_TRACK_MEASURED,  // value: the cylinder
     RUN_ENDED,           // value: 1 when any cylinder was measured
 };
@@ -75,7 +79,7 @@ void closeMainDialogWith(const DialogOps& ops);
 void postStatusTextWith(const DialogOps& ops, const char* text);
 void postTrackMeasuredWith(const DialogOps& ops, uint32_t track);
 void postRunEndedWith(const DialogOps& ops, bool anyTrackRead);
-void handleRunMessageWith(const DialogOps& ops, int message, uint32_t value);
+void handleRunMessageWith(const DialogOps& ops, int message, uint32_t value, uint32_t text);
 void statusTextWith(const DialogOps& ops, const char* text);
 void trackMeasuredWith(const DialogOps& ops, uint32_t track);
 void runEndedWith(const DialogOps& ops, bool anyTrackRead);

@@ -60,11 +60,11 @@ static int loadMap(uint32_t drive) { return loadPartitionMap(drive); }
 
 // The run messages (RunMessage) as private messages of the dialog.
 #define WM_RUN_FIRST (WM_APP + 2)
-static void post(void* window, int message, uint32_t value) {
+static void post(void* window, int message, uint32_t value, uint32_t text) {
     // Fails only once the window is gone (a close during the run) or past the
-    // system's queue limit, which a run's at most 2 x 1024 + 2 messages, drained as
-    // they come, never reach.
-    PostMessageA((HWND)window, WM_RUN_FIRST + message, (WPARAM)value, 0);
+    // system's queue limit, which a run's at most 1024 + 1 messages, drained
+    // as they come, never reach.
+    PostMessageA((HWND)window, WM_RUN_FIRST + message, (WPARAM)value, (LPARAM)text);
 }
 
 static const DialogOps DIALOG_OPS = {
@@ -110,7 +110,7 @@ INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_RUN_FIRST + RUN_STATUS_TEXT:
     case WM_RUN_FIRST + RUN_TRACK_MEASURED:
     case WM_RUN_FIRST + RUN_ENDED:
-        handleRunMessageWith(DIALOG_OPS, (int)(message - WM_RUN_FIRST), (uint32_t)wParam);
+        handleRunMessageWith(DIALOG_OPS, (int)(message - WM_RUN_FIRST), (uint32_t)wParam, (uint32_t)lParam);
         return TRUE;
     }
     return FALSE;
