@@ -44,15 +44,17 @@ uint64_t nowMicroseconds() {
     return ticks / frequency * 1000000u + ticks % frequency * 1000000u / frequency;
 }
 
-// Sleeps most of the way and spins for the last stretch: Sleep overshoots,
-// and so does yielding on a busy machine, and a late return shifts every
-// later deadline.
+// Sleeps most of the way (Sleep overshoots by up to half a millisecond, and
+// a late return shifts every later deadline) and yields the processor for
+// the last stretch rather than spinning on it: a real disk reads by DMA and
+// leaves the processor to the program's other threads, and a spinning drive
+// left the window's thread one core of two.
 void waitUntil(uint64_t deadlineUs) {
     for (;;) {
         uint64_t now = nowMicroseconds();
         if (now >= deadlineUs) return;
         uint64_t remaining = deadlineUs - now;
-        if (remaining > 2500) Sleep((DWORD)((remaining - 1500) / 1000));
+        Sleep(remaining > 2500 ? (DWORD)((remaining - 1500) / 1000) : 0);
     }
 }
 
