@@ -12,7 +12,16 @@ figures.py fidelity RESULTS SUMMARY CYLINDERS HEADS SECTORS BYTES FIRST LAST TIC
     time (%).
 figures.py summary SUMMARY
     Prints the summary's count, total ms and effective kB/s.
-figures.py table RAW CORES HEADER
+figures.py outside SUMMARY PASS_LINE
+    The program's time outside the drive's read calls per cylinder, in ms,
+    from the stand-in's line of the same run's pass ("drive=0x80 pass=N
+    calls=C inside_us=I span_us=S"): (summary total - inside) / cylinders and
+    (span - inside) / cylinders.
+figures.py true-rate CYLINDERS HEADS SECTORS BYTES FIRST LAST
+    The paced drive's true average rate in kB/s (bytes / paced time).
+figures.py ratio A B
+    A / B to four places.
+figures.py table RAW MACHINE HEADER
     RAW holds "key<TAB>value" lines, several per key; prints the table of
     their medians, minima and maxima.
 """
@@ -56,6 +65,20 @@ def nearest_rank(values, share):
     return ordered[int(rank) - 1]
 
 
+def true_rate(cylinders, heads, sectors, size, first, last):
+    track = sectors * size
+    kib = heads * track >> 10
+    rates = [stand_in_rate(first, last, cylinders, c) for c in range(cylinders)]
+    return kib * cylinders / (sum(heads * transfer_us(track, r) for r in rates) / 1e6)
+
+
+def outside(args):
+    count, total, _, _, _, _ = parse_summary(args[0])
+    fields = dict(item.split("=", 1) for item in args[1].split())
+    inside_us, span_us = int(fields["inside_us"]), int(fields["span_us"])
+    print("%.4f %.4f" % ((total - inside_us / 1000) / count, (span_us - inside_us) / 1000 / count))
+
+
 def fidelity(args):
     results, summary = args[0], args[1]
     cylinders, heads, sectors, size, first, last, tick = map(int, args[2:9])
@@ -67,7 +90,7 @@ def fidelity(args):
     kib = heads * track >> 10
     rates = [stand_in_rate(first, last, cylinders, c) for c in range(cylinders)]
     true_us = [heads * transfer_us(track, r) for r in rates]
-    true_average = kib * cylinders / (sum(true_us) / 1e6)
+    true_average = true_rate(cylinders, heads, sectors, size, first, last)
     signed = [(s - r) / r * 100 for s, r in zip(speeds, rates)]
     errors = [abs(e) for e in signed]
     # The time the program took for a cylinder, back from its speed
@@ -79,7 +102,7 @@ def fidelity(args):
 
 
 def table(args):
-    raw, cores, header = args
+    raw, machine, header = args
     values = {}
     order = []
     for line in open(raw, encoding="utf-8"):
@@ -88,9 +111,9 @@ def table(args):
             values[key] = []
             order.append(key)
         values[key].append(float(value))
-    order.sort(key=lambda k: k.split()[0])  # by figure number, measurement order within
+    order.sort(key=lambda k: k.split()[:2])  # by family and figure number, measurement order within
     print(header)
-    print("Machine: %s cores" % cores)
+    print("Machine: %s" % machine)
     print()
     width = max(len(k) for k in order)
     print("%-*s  %10s  %10s  %10s  %4s" % (width, "Figure", "median", "min", "max", "runs"))
@@ -111,6 +134,12 @@ def main():
     elif command == "summary" and len(args) == 1:
         count, total, _, eff, _, _ = parse_summary(args[0])
         print(count, total, eff)
+    elif command == "outside" and len(args) == 2:
+        outside(args)
+    elif command == "true-rate" and len(args) == 6:
+        print("%.1f" % true_rate(*map(int, args)))
+    elif command == "ratio" and len(args) == 2:
+        print("%.4f" % (float(args[0]) / float(args[1])))
     elif command == "table" and len(args) == 3:
         table(args)
     else:

@@ -1,30 +1,43 @@
 #!/usr/bin/env bash
 # tools/bench-fidelity/run.sh [RUNS]: how faithfully and how cheaply the
-# program measures. Builds the 32-bit program, the stand-in sector service,
-# the harness and mkdisk into build/fidelity-win32, runs the program under
-# Wine (9x family, stand-in drives) on a private Xvfb, and prints one table,
-# every figure the median, minimum and maximum of RUNS runs (default 3; the
-# start-ups 5 each):
+# program measures, in both families. Builds the 32-bit program, the stand-in
+# sector service, the simulated-disk driver, the harness, mkdisk and the
+# benchmark's own bare read loop into build/fidelity-win32, runs everything
+# under Wine on a private Xvfb with the program's window on screen, and
+# prints one table: every figure the median, minimum and maximum of RUNS runs
+# (default 3; the start-ups 5 each), with the machine and the date.
 #
-# 1. Fidelity, paced drive 300 x 16 x 63 x 512, 16000 -> 8000 kB/s: the
-#    summary's effective speed over the drive's true average rate (bytes /
-#    paced time); the median of the saved per-cylinder speeds' relative
-#    error against the profile with its sign, and the median and 95th
-#    percentile of its size; the share of cylinders whose
-#    measured time (from the saved speed) lies more than one GetTickCount
-#    step from their paced time.
-# 2. Overhead, unpaced drive 1024 x 16 x 63 x 512 of real data: (summary
-#    total - time spent inside the stand-in's read calls) / cylinders, in ms.
-#    The stand-in counts that time only when it writes its stats file after
-#    every call, which costs more than the program's own work; so the time
-#    inside comes from runs of the program with stats on, and the total from
-#    runs without, paired run by run. The paced runs have stats off too. The
-#    stats file's cost is shown as well.
-# 3. Read path: the unpaced run's effective speed over dd's rate reading the
-#    same image, warm in the page cache, one track per read, right after it.
-# 4. Start-up: from starting the program to its main window being visible
-#    (polled on the X display every 5 ms), in a fresh copy of the template
-#    prefix (no wine server yet) and in a warm prefix (server kept running).
+# The drives (the same images in both families):
+#   paced   150 x 16 x 63 x 512, speed falling linearly from 16000 to 8000
+#           kB/s, once without read-ahead (each read paced from its arrival)
+#           and once streaming (tools/pacing/pacing.h);
+#   unpaced 1024 x 16 x 63 x 512 of random data, read once before each pass
+#           so that it is warm in the page cache.
+# Each saved run has a program of its own (see saved_run).
+#
+# 9x family (stand-in Rawio32.dll):
+#   1 fidelity on the paced drive: the summary's effective speed over the
+#     drive's true rate (bytes / paced time); the saved per-cylinder speeds'
+#     error against the profile (median with its sign, median and 95th
+#     percentile of its size); the share of cylinders more than one tick off
+#     their paced time;
+#   2 the program's time outside the reads, per cylinder, in the same run:
+#     (the summary's total - the time inside the stand-in's read calls) and
+#     (the stand-in's first-to-last read span - the time inside), both from
+#     its counter of the pass, written once at the pass's end;
+#   3 the same with the high-priority option ticked;
+#   4 read path on the unpaced drive: the program's effective speed over the
+#     bare loop's (ReadPhysicalSector32 track by track, in the same Wine), and
+#     with the high-priority option; dd's rate on the image as context;
+#   5 the streaming drive: effective speed over the true rate;
+#   6 start-up to the main window, in a fresh copy of the template prefix and
+#     in a warm one.
+# NT family (simulated-disk driver):
+#   1 fidelity on the streaming paced drive, as above; 2 with the
+#     no-buffering option; 3 with the high-priority option; 4 the drive
+#     without read-ahead; 5 read path: the program over the bare ReadFile
+#     loop on the unpaced drive, and the bare loop on the streaming paced
+#     drive over its true rate.
 #
 # Not part of the test command; the machine should be otherwise idle.
 set -euo pipefail
@@ -36,66 +49,70 @@ STARTS=5
 
 build=$root/build/fidelity-win32
 log() { echo "bench: $*" >&2; }
-for tool in wine Xvfb xdotool python3 i686-w64-mingw32-gcc; do
-    command -v $tool >/dev/null || { log "$tool is missing (bash tools/setup.sh; apt-get install -y xdotool)"; exit 1; }
+fail() { log "$*"; exit 1; }
+for tool in wine Xvfb xdotool python3 i686-w64-mingw32-gcc-posix x86_64-w64-mingw32-gcc-posix; do
+    command -v $tool >/dev/null || fail "$tool is missing (bash tools/setup.sh installs it)"
 done
 log "building into $build"
 mkdir -p "$build"
 if ! { cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release &&
-    cmake --build "$build" -j2 --target platterscope Rawio32 harness mkdisk; } >"$build/bench-build.log" 2>&1; then
+    cmake --build "$build" -j"$(nproc)" --target platterscope Rawio32 harness mkdisk simdisk; } >"$build/bench-build.log" 2>&1; then
     tail -20 "$build/bench-build.log" >&2
     exit 1
 fi
-i686-w64-mingw32-gcc -O2 -Wall -Wextra -Werror -o "$build/tickstep.exe" "$here/tickstep.c"
-if [ ! -f "$build/wine-templates/9x/system.reg" ]; then
+for tool in tickstep bareloop; do
+    i686-w64-mingw32-gcc-posix -O2 -Wall -Wextra -Werror -o "$build/$tool.exe" "$here/$tool.c"
+done
+[ -f "$build/wine-templates/9x/system.reg" ] && [ -f "$build/wine-templates/nt/system.reg" ] ||
     bash "$root/tools/wine/make-templates.sh" "$build" >/dev/null
-fi
 source "$root/tools/wine/common.sh"
 wine_check_locale
 
 work=$build/bench
+rm -rf "$work"
+mkdir -p "$work/app" "$work/bare9x"
 app=$work/app
-rm -rf "$work/app" "$work"/prefix-* "$work/raw.tsv"
-mkdir -p "$app"
 raw=$work/raw.tsv
 record() { printf '%s\t%s\n' "$1" "$2" >>"$raw"; }
+py() { python3 "$here/figures.py" "$@"; }
 
 CAPTION="zadovo for Windows 95/NT (v 1.04): Osric T.Vellamo"
 CAPTION_RE='^zadovo for Windows 95/NT \(v 1\.04\): Osric T\.Vellamo$'
 export WINEDEBUG=-all LC_ALL=zh_CN.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
-# The drives: 0x80 paced with the known profile, 0x81 unpaced, real data.
-PACED=(300 16 63 512) FIRST=16000 LAST=8000
+PACED=(150 16 63 512) FIRST=16000 LAST=8000
 FAST=(1024 16 63 512)
-TRACK_BYTES=$((63 * 512))
-"$build/mkdisk" blank "$app/paced.img" "${PACED[@]}" >/dev/null
-fast_image=$work/fast.img  # kept between invocations: it takes a while to write
+paced_image=$work/paced.img
+"$build/mkdisk" blank "$paced_image" "${PACED[@]}" >/dev/null
+fast_image=$build/bench-fast.img  # kept between invocations: it takes a while to write
 fast_size=$((FAST[0] * FAST[1] * FAST[2] * FAST[3]))
 if [ ! -f "$fast_image" ] || [ "$(stat -c %s "$fast_image")" -ne $fast_size ]; then
     log "writing the unpaced image ($((fast_size >> 20)) MiB of random data)"
     head -c $fast_size /dev/urandom >"$fast_image"
 fi
+# A fresh sparse image stalls the host's first read of every 8 MiB for 10 to
+# 20 ms: read both once, so that only the drives' own pace is measured.
+cat "$paced_image" "$fast_image" >/dev/null
 cp "$build/platterscope.exe" "$build/Rawio32.dll" "$app/"
-# The stand-in reads its configuration once per process.
-configure() {  # stats | nostats
-    printf 'drive paced.img %s speed=%s,%s\ndrive "%s" %s\n' "${PACED[*]}" $FIRST $LAST "$fast_image" "${FAST[*]}" \
-        >"$app/Rawio32.cfg"
-    [ "$1" = nostats ] || echo "stats stats.txt" >>"$app/Rawio32.cfg"
-}
-configure nostats
+cp "$build/Rawio32.dll" "$build/bareloop.exe" "$work/bare9x/"
+printf 'drive "%s" %s\n' "$fast_image" "${FAST[*]}" >"$work/bare9x/Rawio32.cfg"
 
 program=
 cleanup() {
     wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
     [ -z "$program" ] || wait "$program" 2>/dev/null || true
     wine_stop_xvfb
+    local prefix
+    for prefix in "$work"/prefix-*; do wine_remove_server_dir "$prefix"; done
 }
 trap cleanup EXIT
 wine_start_xvfb "$work"
 
 H() { wine "$build/harness.exe" "$@" </dev/null; }
 start_program() {
-    (cd "$app" && exec wine platterscope.exe </dev/null >>"$work/program.log" 2>&1) &
+    # Wine's errors only, so that a program that ends early says why.
+    (cd "$app" && WINEDEBUG=err+all,fixme-all exec wine platterscope.exe </dev/null >>"$work/program.log" 2>&1) &
     program=$!
 }
 close_program() {
@@ -104,119 +121,255 @@ close_program() {
     program=
 }
 now_ms() { date +%s%3N; }
-# Milliseconds from START_MS until the main window is visible on the display.
+# Milliseconds from START_MS until the main window is visible on the display;
+# 1 when the program ended first because Wine could not make its desktop.
 window_after() {
     local deadline=$(($1 + 60000))
     until xdotool search --onlyvisible --name "$CAPTION_RE" >/dev/null 2>&1; do
         if ! kill -0 "$program" 2>/dev/null; then
             local code=0
             wait "$program" || code=$?
-            log "the program ended with exit code $code before its window appeared (see $work/program.log)"
-            exit 1
+            program=
+            # A wine session started soon after another one ended on this X
+            # server sometimes has its explorer fail to set up the display:
+            # then no window can be made, and the program ends with 0.
+            if [ $code = 0 ] && tail -20 "$work/program.log" | grep -q 'The explorer process failed to start'; then
+                log "Wine's explorer failed to start; the program ended before its window appeared"
+                return 1
+            fi
+            fail "the program ended with exit code $code before its window appeared (see $work/program.log)"
         fi
-        [ "$(now_ms)" -lt $deadline ] || { log "no main window within 60 s"; exit 1; }
+        [ "$(now_ms)" -lt $deadline ] || fail "no main window within 60 s"
         sleep 0.005
     done
     WINDOW_MS=$(($(now_ms) - $1))
 }
+# Starts the program in a new copy of the 9x template (FRESH) or in the
+# current prefix (WARM) and waits for its window; a start whose desktop
+# Wine could not make is counted and made again, in a new session.
+start_and_wait() {  # fresh|warm
+    local tries
+    for tries in 1 2 3; do
+        if [ "$1" = fresh ]; then
+            export WINEPREFIX=$work/prefix-fresh-$((++fresh_prefixes))
+            wine_copy_template "$build/wine-templates/9x" "$WINEPREFIX"
+            sync
+        fi
+        local t0
+        t0=$(now_ms)
+        start_program
+        window_after "$t0" && return 0
+        remade_starts=$((remade_starts + 1))
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w
+        sleep 2
+        [ "$1" = fresh ] || wineserver -p
+    done
+    fail "Wine's explorer failed to start three times"
+}
+fresh_prefixes=0 remade_starts=0
 
-# 4. Start-ups, fresh prefixes first.
+# On the NT family the partition walk of each simulated drive fails under
+# Wine (no file position on such devices): two boxes per drive come first.
+open_nt_window() {
+    local answers=() i
+    for i in $(seq $((2 * NT_DRIVES))); do answers+=(-- wait-box 30000 -- answer OK); done
+    H process platterscope.exe "${answers[@]}" -- wait-window "$CAPTION" 30000 >/dev/null ||
+        fail "the NT family's main window did not open (see $work/program.log)"
+}
+
+# The share of the processors that the host took (steal time) since
+# steal_mark: on a shared virtual machine it is what moves the figures most.
+steal_mark() { read -r STEAL0 TOTAL0 < <(awk '/^cpu /{ print $9, $2+$3+$4+$5+$6+$7+$8+$9 }' /proc/stat); }
+steal_since() {
+    awk -v s="$STEAL0" -v t="$TOTAL0" '/^cpu /{ total = $2+$3+$4+$5+$6+$7+$8+$9; printf "%.1f\n", total > t ? ($9 - s) * 100 / (total - t) : 0 }' /proc/stat
+}
+
+# One whole run of drive list item ITEM with the check boxes 107 (high
+# priority) and 106 (no buffering, "-" on the 9x family) as given; leaves the
+# summary in SUMMARY.
+measure() {  # ITEM PRIORITY NOBUFFER
+    local out nobuffer=()
+    [ "$3" = - ] || nobuffer=(-- check 106 "$3")
+    steal_mark
+    out=$(H process platterscope.exe -- window "$CAPTION" -- select 104 "$1" -- check 107 "$2" "${nobuffer[@]}" \
+        -- press 101 -- wait-enabled 102 1 10000 -- wait-enabled 101 1 300000 -- text 109) ||
+        fail "run of drive $1 did not end: $out"
+    SUMMARY=$out
+    STEAL=$(steal_since)
+}
+# A run saved through Save As to FILE, in a program of its own: under Wine
+# every Save As leaves the program's window thread slower to wake (about
+# 0.2 ms more per cylinder for each save made in the process), which would
+# count against the runs after it.
+saved_run() {  # ITEM PRIORITY NOBUFFER FILE
+    if [ "$FAMILY" = nt ]; then
+        start_program
+        open_nt_window
+    else
+        start_and_wait warm
+    fi
+    measure "$1" "$2" "$3"
+    rm -f "$4"
+    H process platterscope.exe -- window "$CAPTION" -- press 103 -- wait-file-dialog -- file-name "$4" -- press 1 \
+        -- window "$CAPTION" -- no-box 300 >/dev/null || fail "save of the run failed"
+    # The file is written once the dialog has closed.
+    local tries
+    for tries in $(seq 50); do [ -s "$4" ] && [ "$(wc -l <"$4")" -eq "${PACED[0]}" ] && break; sleep 0.1; done
+    [ "$(wc -l <"$4")" -eq "${PACED[0]}" ] || fail "$4 does not hold the run's ${PACED[0]} lines"
+    [ "$FAMILY" = nt ] || PASS_LINE=$(pass_line)
+    close_program
+}
+# Records the fidelity figures of the run just saved, under PREFIX.
+fidelity() {  # PREFIX FILE
+    local ratio bias median p95 outside
+    read -r ratio bias median p95 outside <<<"$(py fidelity "$2" "$SUMMARY" "${PACED[@]}" $FIRST $LAST "$tick")"
+    record "$1 effective speed / true rate" "$ratio"
+    record "$1   per-cylinder error with its sign, median (%)" "$bias"
+    record "$1   per-cylinder error, median (%)" "$median"
+    record "$1   per-cylinder error, 95th percentile (%)" "$p95"
+    record "$1   cylinders more than one tick off (%)" "$outside"
+    record "$1   processor time taken by the host during the run (%)" "$STEAL"
+}
+
+# ---- 9x family -------------------------------------------------------------
+{
+    printf 'drive "%s" %s speed=%s,%s\n' "$paced_image" "${PACED[*]}" $FIRST $LAST
+    printf 'drive "%s" %s speed=%s,%s stream\n' "$paced_image" "${PACED[*]}" $FIRST $LAST
+    printf 'drive "%s" %s\n' "$fast_image" "${FAST[*]}"
+    echo "stats stats.txt"
+} >"$app/Rawio32.cfg"
+FAMILY=9x
+export WINEPREFIX=$work/prefix-9x
+wine_copy_template "$build/wine-templates/9x" "$WINEPREFIX"
+wineserver -p
+tick=$(wine "$build/tickstep.exe" | tr -d "\r")
+log "GetTickCount moves in steps of $tick ms"
+pass_line() {  # the pass line of drive 0x80, written at the end of its run
+    { grep '^drive=0x80 ' "$app/stats.txt" 2>/dev/null || true; } | tail -1 | tr -d '\r'
+}
+for priority in 0 1; do
+    label="9x 1 paced"
+    [ $priority = 0 ] || label="9x 3 paced, high priority"
+    for i in $(seq "$RUNS"); do
+        log "$label, run $i of $RUNS"
+        saved_run 0 $priority - "$work/paced.dat"
+        [ -n "$PASS_LINE" ] || fail "no pass line for the run in $app/stats.txt"
+        fidelity "$label:" "$work/paced.dat"
+        read -r by_total by_span <<<"$(py outside "$SUMMARY" "$PASS_LINE")"
+        record "${label/1 paced/2 paced}: outside the reads per cylinder, from the summary (ms)" "$by_total"
+        record "${label/1 paced/2 paced}: outside the reads per cylinder, from the drive's clock (ms)" "$by_span"
+    done
+done
+for i in $(seq "$RUNS"); do
+    log "9x 5 streaming drive, run $i of $RUNS"
+    saved_run 1 0 - "$work/stream.dat"
+    read -r ratio _ <<<"$(py fidelity "$work/stream.dat" "$SUMMARY" "${PACED[@]}" $FIRST $LAST "$tick")"
+    record "9x 5 streaming drive: effective speed / true rate" "$ratio"
+done
+start_and_wait warm
+for i in $(seq "$RUNS"); do
+    log "9x 4 unpaced drive, run $i of $RUNS"
+    for priority in 0 1; do
+        # The host reclaims page cache it thinks cold: each read pass starts warm.
+        cat "$fast_image" >/dev/null
+        measure 2 $priority -
+        read -r count _ eff <<<"$(py summary "$SUMMARY")"
+        [ "$count" -eq "${FAST[0]}" ] || fail "unpaced run measured $count cylinders: $SUMMARY"
+        cat "$fast_image" >/dev/null
+        read -r _ _ bare <<<"$( (cd "$work/bare9x" && wine bareloop.exe 9x 0x80) | tr -d '\r')"
+        [ -n "$bare" ] || fail "the bare loop gave no result"
+        if [ $priority = 0 ]; then
+            record "9x 4 unpaced: effective speed / bare loop" "$(py ratio "$eff" "$bare")"
+            record "9x 4   program's effective speed (kB/s)" "$eff"
+            record "9x 4   bare ReadPhysicalSector32 loop (kB/s)" "$bare"
+            record "9x 4   processor time taken by the host during the program's run (%)" "$STEAL"
+        else
+            record "9x 4 unpaced, high priority: effective speed / bare loop" "$(py ratio "$eff" "$bare")"
+        fi
+    done
+    dd_line=$(LC_ALL=C dd if="$fast_image" of=/dev/null bs=$((FAST[2] * FAST[3])) 2>&1 | tail -1)
+    read -r dd_bytes dd_seconds <<<"$(sed -n 's/^\([0-9]*\) bytes .* copied, \([0-9.e+-]*\) s,.*/\1 \2/p' <<<"$dd_line")"
+    [ -n "$dd_seconds" ] || fail "cannot read dd's result: $dd_line"
+    record "9x 4   dd on the image, one track per read (kB/s)" "$(python3 -c "print('%.0f' % ($dd_bytes / 1024 / $dd_seconds))")"
+done
+close_program
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
+
+# Start-ups, fresh prefixes first (each a new copy of the template: no wine
+# server yet), then warm ones (server running, prefix used before).
 for i in $(seq $STARTS); do
-    export WINEPREFIX=$work/prefix-fresh-$i
-    wine_copy_template "$build/wine-templates/9x" "$WINEPREFIX"
-    sync
-    t0=$(now_ms)
-    start_program
-    window_after "$t0"
-    record "4 start-up to main window, fresh prefix (ms)" $WINDOW_MS
+    start_and_wait fresh
+    record "9x 6 start-up to main window, fresh prefix (ms)" $WINDOW_MS
     close_program
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w
-    rm -rf "$WINEPREFIX"
 done
 export WINEPREFIX=$work/prefix-warm
 wine_copy_template "$build/wine-templates/9x" "$WINEPREFIX"
 wineserver -p
-start_program
-window_after "$(now_ms)"
+start_and_wait warm
 close_program
 for i in $(seq $STARTS); do
-    t0=$(now_ms)
-    start_program
-    window_after "$t0"
-    record "4 start-up to main window, warm prefix (ms)" $WINDOW_MS
+    start_and_wait warm
+    record "9x 6 start-up to main window, warm prefix (ms)" $WINDOW_MS
     close_program
 done
-tick=$(wine "$build/tickstep.exe" | tr -d "\r")
-log "GetTickCount moves in steps of $tick ms"
-
-inside_of() { sed -n 's/.*inside_us=\([0-9]*\).*/\1/p' "$app/stats.txt"; }
-# One whole run over the unpaced drive, warm in the page cache; prints the
-# summary's count, total ms and effective kB/s.
-unpaced_run() {
-    cat "$fast_image" >/dev/null
-    local summary out count
-    summary=$(H window "$CAPTION" -- select 104 1 -- press 101 -- wait-enabled 101 1 120000 -- text 109)
-    out=$(python3 "$here/figures.py" summary "$summary")
-    read -r count _ <<<"$out"
-    [ "$count" -eq "${FAST[0]}" ] || { log "unpaced run measured $count cylinders: $summary"; exit 1; }
-    echo "$out"
-}
-
-# 2, first half: the time inside the read calls, with stats on.
-configure stats
-start_program
-window_after "$(now_ms)"
-declare -a inside_ms with_stats_ms
-for i in $(seq "$RUNS"); do
-    log "unpaced run $i of $RUNS, stats on"
-    before=$(inside_of)
-    read -r _ total _ <<<"$(unpaced_run)"
-    inside_ms[i]=$(python3 -c "print(($(inside_of) - $before) / 1000)")
-    with_stats_ms[i]=$total
-done
-close_program
-configure nostats
-
-# 1. Fidelity: whole runs over the paced drive, each saved through Save As.
-start_program
-window_after "$(now_ms)"
-for i in $(seq "$RUNS"); do
-    log "paced run $i of $RUNS (about 15 s)"
-    saved=$work/paced-$i.dat
-    rm -f "$saved"
-    out=$(H process platterscope.exe -- window "$CAPTION" -- select 104 0 -- press 101 -- wait-enabled 101 1 120000 \
-        -- text 109 -- press 103 -- wait-file-dialog -- file-name "$saved" -- press 1 -- window "$CAPTION" -- no-box 300)
-    summary=${out%%$'\n'*}
-    # The file is written once the dialog has closed.
-    for _ in $(seq 50); do [ -s "$saved" ] && [ "$(wc -l <"$saved")" -eq "${PACED[0]}" ] && break; sleep 0.1; done
-    out=$(python3 "$here/figures.py" fidelity "$saved" "$summary" "${PACED[@]}" $FIRST $LAST "$tick")
-    read -r ratio bias median p95 outside <<<"$out"
-    record "1 effective speed / true average rate" "$ratio"
-    record "1 per-cylinder speed error with its sign, median (%)" "$bias"
-    record "1 per-cylinder speed error, median (%)" "$median"
-    record "1 per-cylinder speed error, 95th percentile (%)" "$p95"
-    record "1 cylinders more than one tick off their time (%)" "$outside"
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
+for prefix in "$work"/prefix-fresh-* "$work"/prefix-warm; do
+    wine_remove_server_dir "$prefix"
+    rm -rf "$prefix"
 done
 
-# 2, second half, and 3: stats off; dd right after each run.
+# ---- NT family -------------------------------------------------------------
+export WINEPREFIX=$work/prefix-nt
+wine_copy_template "$build/wine-templates/nt" "$WINEPREFIX"
+bash "$root/tools/simdisk/install.sh" "$build/simdisk.sys" \
+    0="$paced_image ${PACED[*]} speed=$FIRST,$LAST stream" \
+    1="$paced_image ${PACED[*]} speed=$FIRST,$LAST" \
+    2="$fast_image ${FAST[*]}" >"$work/simdisk.log" 2>&1 || fail "the simulated-disk driver did not start (see $work/simdisk.log)"
+rm -f "$app/Rawio32.dll"
+FAMILY=nt NT_DRIVES=3
 for i in $(seq "$RUNS"); do
-    log "unpaced run $i of $RUNS, stats off"
-    read -r count total eff <<<"$(unpaced_run)"
-    dd_line=$(LC_ALL=C dd if="$fast_image" of=/dev/null bs=$TRACK_BYTES 2>&1 | tail -1)
-    read -r dd_bytes dd_seconds <<<"$(sed -n 's/^\([0-9]*\) bytes .* copied, \([0-9.e+-]*\) s,.*/\1 \2/p' <<<"$dd_line")"
-    [ -n "$dd_seconds" ] || { log "cannot read dd's result: $dd_line"; exit 1; }
-    dd_kbps=$(python3 -c "print('%.0f' % ($dd_bytes / 1024 / $dd_seconds))")
-    record "2 overhead per cylinder outside the reads (ms)" \
-        "$(python3 -c "print('%.4f' % (($total - ${inside_ms[i]}) / $count))")"
-    record "2   stand-in's stats file, per cylinder (ms)" \
-        "$(python3 -c "print('%.4f' % ((${with_stats_ms[i]} - $total) / $count))")"
-    record "3 effective speed / dd on the same warm image" "$(python3 -c "print('%.4f' % ($eff / $dd_kbps))")"
-    record "3   program's effective speed (kB/s)" "$eff"
-    record "3   dd, one track per read (kB/s)" "$dd_kbps"
+    log "NT paced runs, round $i of $RUNS"
+    saved_run 0 0 0 "$work/nt.dat" && fidelity "NT 1 streaming drive:" "$work/nt.dat"
+    saved_run 0 0 1 "$work/nt.dat" && fidelity "NT 2 streaming drive, no buffering:" "$work/nt.dat"
+    saved_run 0 1 0 "$work/nt.dat" && fidelity "NT 3 streaming drive, high priority:" "$work/nt.dat"
+    saved_run 1 0 0 "$work/nt.dat"
+    read -r ratio _ <<<"$(py fidelity "$work/nt.dat" "$SUMMARY" "${PACED[@]}" $FIRST $LAST "$tick")"
+    record "NT 4 drive without read-ahead: effective speed / true rate" "$ratio"
+done
+start_program
+open_nt_window
+for i in $(seq "$RUNS"); do
+    log "NT unpaced drive, run $i of $RUNS"
+    for priority in 0 1; do
+        cat "$fast_image" >/dev/null
+        measure 2 $priority 0
+        read -r count _ eff <<<"$(py summary "$SUMMARY")"
+        [ "$count" -eq "${FAST[0]}" ] || fail "unpaced run measured $count cylinders: $SUMMARY"
+        cat "$fast_image" >/dev/null
+        read -r _ _ bare <<<"$(wine "$build/bareloop.exe" nt 2 | tr -d '\r')"
+        [ -n "$bare" ] || fail "the bare loop gave no result"
+        if [ $priority = 0 ]; then
+            record "NT 5 unpaced: effective speed / bare loop" "$(py ratio "$eff" "$bare")"
+            record "NT 5   program's effective speed (kB/s)" "$eff"
+            record "NT 5   bare ReadFile loop (kB/s)" "$bare"
+            record "NT 5   processor time taken by the host during the program's run (%)" "$STEAL"
+        else
+            record "NT 5 unpaced, high priority: effective speed / bare loop" "$(py ratio "$eff" "$bare")"
+        fi
+    done
+    read -r _ _ bare <<<"$(wine "$build/bareloop.exe" nt 0 | tr -d '\r')"
+    record "NT 5 bare loop on the streaming drive / true rate" "$(py ratio "$bare" "$(py true-rate "${PACED[@]}" $FIRST $LAST)")"
 done
 close_program
 wineserver -k >/dev/null 2>&1 || true
 
-python3 "$here/figures.py" table "$raw" "$(nproc)" \
+record "9x 6 start-ups made again, as Wine's explorer failed to start (count)" $remade_starts
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
+memory=$(awk '/^MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)
+py table "$raw" "$(nproc) cores, $cpu, $memory" \
     "Platterscope benchmark, $(date -u +%Y-%m-%d), $(wine --version), GetTickCount step $tick ms, $RUNS runs"

@@ -12,7 +12,11 @@ wine_copy_template() {
         return 1
     fi
     mkdir -p "$prefix" || return 1
-    local excludes=() tree
+    # Not ./wineserver either: Debian's Wine keeps there the name of the
+    # folder under /tmp that holds the prefix's wine server directories, so
+    # every copy would share the template's. Without it a copy makes a folder
+    # of its own, which wine_remove_server_dir removes with the copy.
+    local excludes=(--exclude=./wineserver) tree
     for tree in "${shared[@]}"; do excludes+=("--exclude=./$tree"); done
     tar -C "$template" "${excludes[@]}" -cf - . | tar -C "$prefix" -xf - || return 1
     for tree in "${shared[@]}"; do
@@ -20,6 +24,14 @@ wine_copy_template() {
             cp -al "$template/$tree" "$prefix/$(dirname "$tree")/" || return 1
         fi
     done
+}
+
+# Removes the folder under /tmp that PREFIX's wine sessions used (see
+# wine_copy_template); call it once the prefix's wine server has ended.
+wine_remove_server_dir() {
+    local name
+    name=$(cat "$1/wineserver" 2>/dev/null) || return 0
+    case $name in wine-?*) [[ $name == */* ]] || rm -rf "${TMPDIR:-/tmp}/$name" ;; esac
 }
 
 # The program's Chinese texts need a locale whose code page Wine maps to 936.

@@ -158,6 +158,7 @@ e2e_cleanup() {
     done
     wine_stop_xvfb
     if [ "${E2E_PASSED:-0}" = 1 ] && { [ $status -eq 0 ] || [ $status -eq 77 ]; }; then
+        [ -n "${WINEPREFIX:-}" ] && wine_remove_server_dir "$WINEPREFIX"
         rm -rf "$E2E_DIR"
     elif [ -n "${E2E_DIR:-}" ]; then
         e2e_log "work dir kept: $E2E_DIR"

@@ -32,6 +32,7 @@ cleanup() {
     wineserver -k >/dev/null 2>&1
     wineserver -w >/dev/null 2>&1
     wine_stop_xvfb
+    wine_remove_server_dir "$WINEPREFIX"
     rm -rf "$run_dir"
 }
 trap cleanup EXIT
