@@ -198,10 +198,9 @@ measure() {  # ITEM PRIORITY NOBUFFER
     SUMMARY=$out
     STEAL=$(steal_since)
 }
-# A run saved through Save As to FILE, in a program of its own: under Wine
-# every Save As leaves the program's window thread slower to wake (about
-# 0.2 ms more per cylinder for each save made in the process), which would
-# count against the runs after it.
+# A run saved through Save As to FILE, in a program of its own, so that every
+# saved run starts from the same state (nothing a Save As loaded stays in
+# the process for the next run).
 saved_run() {  # ITEM PRIORITY NOBUFFER FILE
     if [ "$FAMILY" = nt ]; then
         start_program
