@@ -12,11 +12,7 @@ wine_copy_template() {
         return 1
     fi
     mkdir -p "$prefix" || return 1
-    # Not ./wineserver either: Debian's Wine keeps there the name of the
-    # folder under /tmp that holds the prefix's wine server directories, so
-    # every copy would share the template's. Without it a copy makes a folder
-    # of its own, which wine_remove_server_dir removes with the copy.
-    local excludes=(--exclude=./wineserver) tree
+    local excludes=() tree
     for tree in "${shared[@]}"; do excludes+=("--exclude=./$tree"); done
     tar -C "$template" "${excludes[@]}" -cf - . | tar -C "$prefix" -xf - || return 1
     for tree in "${shared[@]}"; do
@@ -24,10 +20,20 @@ wine_copy_template() {
             cp -al "$template/$tree" "$prefix/$(dirname "$tree")/" || return 1
         fi
     done
+    # Debian's Wine names in ./wineserver a folder under /tmp for the prefix's
+    # wine server directories, each named after its prefix folder's inode.
+    # Copied from the template, that folder is shared by every copy, and a new
+    # copy on the inode of a removed one met that copy's leftovers: its
+    # explorer could fail to start, and no window be made. Each copy gets a
+    # folder of its own, made here before any wine process can race for it.
+    local own
+    own=$(mktemp -d "${TMPDIR:-/tmp}/wine-XXXXXX") || return 1
+    rm -f "$prefix/wineserver"
+    printf '%s' "$(basename "$own")" >"$prefix/wineserver" && chmod 400 "$prefix/wineserver"
 }
 
-# Removes the folder under /tmp that PREFIX's wine sessions used (see
-# wine_copy_template); call it once the prefix's wine server has ended.
+# Removes the folder under /tmp that a copy made by wine_copy_template uses
+# for its wine server; call it once that server has ended.
 wine_remove_server_dir() {
     local name
     name=$(cat "$1/wineserver" 2>/dev/null) || return 0
