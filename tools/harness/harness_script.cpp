@@ -31,7 +31,6 @@ const CommandShape SHAPES[] = {
     {"iconic", CMD_ICONIC, "", 0},
     {"foreground", CMD_FOREGROUND, "", 0},
     {"minimise", CMD_MINIMISE, "", 0},
-    {"minimize", CMD_MINIMISE, "", 0},
     {"select", CMD_SELECT, "in", 0},
     {"items", CMD_ITEMS, "i", 0},
     {"selection", CMD_SELECTION, "i", 0},
@@ -52,7 +51,6 @@ const CommandShape SHAPES[] = {
     {"hold-file", CMD_HOLD_FILE, "s", 0},
     {"watch-text", CMD_WATCH_TEXT, "ii?n", DEFAULT_TIMEOUT_MS},
     {"screensaver", CMD_SCREENSAVER, "", 0},
-    {"clock", CMD_CLOCK, "", 0},
 };
 
 const char* const BUTTON_NAMES[] = {

@@ -41,7 +41,6 @@ enum CommandKind {
     CMD_HOLD_FILE,
     CMD_WATCH_TEXT,
     CMD_SCREENSAVER,
-    CMD_CLOCK,
 };
 
 enum {

@@ -945,17 +945,6 @@ bool runCommand(const Command& c) {
     case CMD_FILE_NAME: return runFileName(c);
     case CMD_HOLD_FILE: return runHoldFile(c);
     case CMD_WATCH_TEXT: return runWatchText(c);
-    case CMD_CLOCK: {
-        // The system time, which Wine takes from the host's clock, so a
-        // script can compare it with `date +%s%3N`.
-        FILETIME now;
-        GetSystemTimeAsFileTime(&now);
-        uint64_t hundredNs = (uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-        char line[32];
-        snprintf(line, sizeof line, "%llu", (unsigned long long)((hundredNs - 116444736000000000ull) / 10000));
-        printLine(line);
-        return true;
-    }
     case CMD_SCREENSAVER: {
         BOOL active = FALSE;
         if (!SystemParametersInfoW(SPI_GETSCREENSAVEACTIVE, 0, &active, 0)) {
