@@ -129,13 +129,13 @@ void fuzzRelease(void* block) {
     disk.releases++;
 }
 
-void fuzzBox(void* owner, const char* text, uint32_t style) {
+int32_t fuzzBox(void* owner, const char* text, uint32_t style) {
     CHECK(owner == app.mainWindow);
     CHECK(style == (BOX_OK | BOX_ICON_ERROR));
     if (strcmp(text, "Out of memory!") == 0) {
         CHECK(!disk.outOfMemoryBox && disk.reads == 0);
         disk.outOfMemoryBox = true;
-        return;
+        return 1;
     }
     // One reading-error box per failed read, with that read's code.
     CHECK(disk.boxes < disk.failedReads);
@@ -144,9 +144,10 @@ void fuzzBox(void* owner, const char* text, uint32_t style) {
              (unsigned)sectorReadErrorCode(disk.failedWords[disk.boxes]));
     CHECK(strcmp(text, expected) == 0);
     disk.boxes++;
+    return 1;
 }
 
-const PartitionWalkOps fuzzOps = {fuzzRead, fuzzAllocate, fuzzRelease, fuzzBox};
+const PartitionWalkOps fuzzOps = {.readSectors = fuzzRead, .allocate = fuzzAllocate, .release = fuzzRelease, .showBox = fuzzBox};
 
 // A stored entry must be one of the four slots of a signed sector the walk
 // read, with a non-zero type, byte for byte.

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Builds the partition-walk fuzzer with clang and runs it for N inputs.
 #   tools/fuzz/run-fuzz.sh N [build-dir]
-# Exits non-zero when an input breaks an invariant or crashes; the input is
+# Exits 77 (skipped) without clang++, non-zero when an input breaks an invariant or crashes; the input is
 # then left in the build dir as crash-* for replaying (fuzzer binary + file).
 set -euo pipefail
 runs=${1:?usage: run-fuzz.sh N [build-dir]}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=${2:-$root/build/partition-fuzz}
+if ! command -v clang++ >/dev/null; then
+    echo "SKIPPED: clang++ is missing (apt-get install clang libclang-rt-14-dev)" >&2
+    exit 77  # reported as skipped, never as passed
+fi
 mkdir -p "$out"
 cd "$out"
 
