@@ -32,7 +32,8 @@ struct DriveGeometry {
     uint32_t bytesPerSector;
 };
 
-// A partition-table entry exactly as it lies on disk.
+// A partition-table entry exactly as it lies on disk; read it through the
+// accessors below.
 struct PartitionEntry {
     uint8_t bytes[16];
 };
@@ -50,12 +51,16 @@ struct SectorService {
     GetDriveParameters32Fn getDriveParameters32;
 };
 
+// "Track" in the names below (tracksDone, trackSpeeds, MAX_TRACKS, the
+// notification trackMeasured, plotTrackSpeed) means one whole cylinder, as
+// in every text the program shows and in the results file: these names are
+// the design's and stay. trackBytes() alone is a real track, one head's.
 struct AppState {
-    const char* yLabelFormat;
-    const char* xLabelFormat;
+    const char* const yLabelFormat;
+    const char* const xLabelFormat;
     volatile int32_t runFlag;
-    int32_t legendControlIds[LEGEND_COUNT];
-    uint32_t legendColours[LEGEND_COUNT];  // 0x00BBGGRR, as the platform's COLORREF
+    const int32_t legendControlIds[LEGEND_COUNT];
+    const uint32_t legendColours[LEGEND_COUNT];  // 0x00BBGGRR, as the platform's COLORREF
     void* chartFont;
     int32_t highPriority;
     int32_t noBuffering;
@@ -85,11 +90,6 @@ struct AppState {
 
 extern AppState app;
 
-extern const char Y_LABEL_FORMAT[];  // "%5u"
-extern const char X_LABEL_FORMAT[];  // "%4u"
-extern const int32_t LEGEND_CONTROL_IDS[LEGEND_COUNT];
-extern const uint32_t LEGEND_COLOURS[LEGEND_COUNT];
-
 // Puts the record back to its process-start contents (used by tests).
 void resetAppState();
 
@@ -101,5 +101,13 @@ static inline uint32_t decodeCylinder(uint8_t sectorByte, uint8_t cylinderByte) 
     return ((uint32_t)(sectorByte & 0xC0) << 2) | cylinderByte;
 }
 static inline uint32_t decodeSector(uint8_t sectorByte) { return sectorByte & 0x3Fu; }
+
+// The fields of a partition entry: byte 1 the start head, 2 and 3 the start
+// sector and cylinder, 4 the type, 6 and 7 the end sector and cylinder.
+static inline uint8_t partitionType(const PartitionEntry& e) { return e.bytes[4]; }
+static inline uint32_t partitionStartHead(const PartitionEntry& e) { return e.bytes[1]; }
+static inline uint32_t partitionStartSector(const PartitionEntry& e) { return decodeSector(e.bytes[2]); }
+static inline uint32_t partitionStartCylinder(const PartitionEntry& e) { return decodeCylinder(e.bytes[2], e.bytes[3]); }
+static inline uint32_t partitionEndCylinder(const PartitionEntry& e) { return decodeCylinder(e.bytes[6], e.bytes[7]); }
 
 #define RGB_COLOUR(r, g, b) ((uint32_t)(r) | ((uint32_t)(g) << 8) | ((uint32_t)(b) << 16))

@@ -6,36 +6,45 @@
 #include "res/resource.h"
 #include "ui/main_dialog.h"
 
-static HINSTANCE instance;
+namespace {
 
-static void* findMainWindow(const char* caption) { return FindWindowA(nullptr, caption); }
-static bool isMinimised(void* window) { return IsIconic((HWND)window) != 0; }
-static void restore(void* window) { ShowWindow((HWND)window, SW_RESTORE); }
-static void bringToFront(void* window) { SetForegroundWindow((HWND)window); }
+HINSTANCE instance;
 
-static bool queryPlatform(uint32_t* platformId) {
-    static_assert(sizeof(OSVERSIONINFOA) == 148, "the basic version record");
+void* findMainWindow(const char* caption) { return FindWindowA(nullptr, caption); }
+bool isMinimised(void* window) { return IsIconic((HWND)window) != 0; }
+void restore(void* window) { ShowWindow((HWND)window, SW_RESTORE); }
+void bringToFront(void* window) { SetForegroundWindow((HWND)window); }
+
+bool queryPlatform(uint32_t* platformId) {
     OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
+    version.dwOSVersionInfoSize = VERSION_RECORD_SIZE;  // the basic record
     if (!GetVersionExA(&version)) return false;
     *platformId = version.dwPlatformId;
     return true;
 }
 
-static uintptr_t loadLibrary(const char* name) { return (uintptr_t)LoadLibraryA(name); }
-static void* findProcedure(uintptr_t module, const char* name) {
-    return (void*)GetProcAddress((HMODULE)module, name);
-}
-static void showBox(const char* text, uint32_t style) { MessageBoxA(nullptr, text, "Platterscope", style); }
+uintptr_t loadLibrary(const char* name) { return (uintptr_t)LoadLibraryA(name); }
+void* findProcedure(uintptr_t module, const char* name) { return (void*)GetProcAddress((HMODULE)module, name); }
 
-static void runMainDialog() {
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, mainDialogProc, 0);
-}
+void runMainDialog() { DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, mainDialogProc, 0); }
+
+const StartupOps STARTUP_OPS = {
+    .findMainWindow = findMainWindow,
+    .isMinimised = isMinimised,
+    .restore = restore,
+    .bringToFront = bringToFront,
+    .queryPlatform = queryPlatform,
+    .loadLibrary = loadLibrary,
+    .findProcedure = findProcedure,
+    .showBox = showBox,
+    .enumerateNt = enumerateDrivesNt,
+    .enumerateLegacy = enumerateDrivesLegacy,
+    .runMainDialog = runMainDialog,
+};
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR, int) {
     instance = self;
-    static const StartupOps ops = {findMainWindow, isMinimised, restore,         bringToFront,
-                                   queryPlatform,  loadLibrary, findProcedure,   showBox,
-                                   enumerateDrivesNt, enumerateDrivesLegacy, runMainDialog};
-    return runStartup(ops);
+    return runStartup(STARTUP_OPS);
 }

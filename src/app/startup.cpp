@@ -1,6 +1,5 @@
 #include "app/startup.h"
 
-#include "drive/drive_access.h"
 #include "res/resource.h"
 
 int runStartup(const StartupOps& ops) {
@@ -18,7 +17,7 @@ int runStartup(const StartupOps& ops) {
     } else if (platformId == PLATFORM_ID_NT) {
         app.platformKind = PLATFORM_NT;
     } else {
-        ops.showBox("This program requires Windows 95/NT.", BOX_OK);
+        ops.showBox(nullptr, "This program requires Windows 95/NT.", BOX_OK);
         return 0;
     }
 
@@ -27,7 +26,9 @@ int runStartup(const StartupOps& ops) {
         app.sectorService.module = (void*)module;
         // Old loaders returned error codes up to 32 instead of null.
         if (module <= 32) {
-            ops.showBox("Failure loading library Rawio32.DLL.\nCheck that Rawio32.DLL and Rawio16.DLL exist.",
+            // "Rawio16.DLL" names the library pair as its maker ships it; the
+            // text is kept as users and scripts know it.
+            ops.showBox(nullptr, "Failure loading library Rawio32.DLL.\nCheck that Rawio32.DLL and Rawio16.DLL exist.",
                         BOX_ICON_ERROR);
             return 1;
         }
@@ -36,7 +37,7 @@ int runStartup(const StartupOps& ops) {
         app.sectorService.getDriveParameters32 =
             (GetDriveParameters32Fn)ops.findProcedure(module, GET_DRIVE_PARAMETERS_NAME);
         if (!app.sectorService.readPhysicalSector32 || !app.sectorService.getDriveParameters32) {
-            ops.showBox("Failure locating procedures.", BOX_ICON_ERROR);
+            ops.showBox(nullptr, "Failure locating procedures.", BOX_ICON_ERROR);
             return 1;
         }
         app.driveCount = ops.enumerateLegacy(app.driveTable);
@@ -45,7 +46,7 @@ int runStartup(const StartupOps& ops) {
     }
 
     if (app.driveCount == 0) {
-        ops.showBox("Hard Disks not found!.", BOX_ICON_ERROR);
+        ops.showBox(nullptr, "Hard Disks not found!.", BOX_ICON_ERROR);
         return 1;
     }
     ops.runMainDialog();

@@ -4,6 +4,8 @@
 #include <stdint.h>
 
 #include "app/app_state.h"
+#include "app/boxes.h"
+#include "app/platform_values.h"
 
 struct StartupOps {
     void* (*findMainWindow)(const char* caption);
@@ -14,15 +16,12 @@ struct StartupOps {
     bool (*queryPlatform)(uint32_t* platformId);
     uintptr_t (*loadLibrary)(const char* name);
     void* (*findProcedure)(uintptr_t module, const char* name);
-    // Ownerless box with caption "Platterscope".
-    void (*showBox)(const char* text, uint32_t style);
+    // Start-up's boxes have no owner: no window exists yet.
+    ShowBoxFn showBox;
     uint32_t (*enumerateNt)(DriveGeometry* table);
     uint32_t (*enumerateLegacy)(DriveGeometry* table);
     void (*runMainDialog)();
 };
-
-#define PLATFORM_ID_WINDOWS 1u  // VER_PLATFORM_WIN32_WINDOWS
-#define PLATFORM_ID_NT 2u       // VER_PLATFORM_WIN32_NT
 
 // Returns the process exit code.
 int runStartup(const StartupOps& ops);

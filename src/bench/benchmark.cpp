@@ -66,11 +66,11 @@ static void measureCylinders(const BenchPlatform& platform, const BenchmarkBody&
         if (result == TRACK_READ_FAILED && showErrors) {
             formatText(text, sizeof text, body.promptFormat, errorCode, track, head);
             int32_t answer = platform.showBox(app.mainWindow, text, BOX_ICON_ERROR | BOX_YES_NO_CANCEL);
-            if (answer == BENCH_ANSWER_CANCEL) {
+            if (answer == BOX_ANSWER_CANCEL) {
                 app.runFlag = 0;
                 break;
             }
-            if (answer == BENCH_ANSWER_NO) showErrors = false;
+            if (answer == BOX_ANSWER_NO) showErrors = false;
         }
 
         if (app.highPriority) {
@@ -133,7 +133,7 @@ void runBenchmarkWith(const BenchPlatform& platform, const BenchmarkBody& body, 
 // each read going on where the previous one ended.
 
 struct NtDisk {
-    const NtDiskOps* ops;
+    const DeviceOps* device;
     intptr_t handle;
     // A failed read moves the device's position by nothing (or by less than
     // it asked for), and the heads after it were not read: left alone, every
@@ -146,14 +146,14 @@ static bool openNtDisk(void* disk) {
     NtDisk* d = (NtDisk*)disk;
     char name[DEVICE_NAME_SIZE];
     formatDeviceName(name, (uint32_t)app.selectedDrive);
-    d->handle = d->ops->open(name, app.noBuffering != 0);
+    d->handle = d->device->open(name, app.noBuffering != 0);
     d->resume = false;
     return d->handle != DEVICE_INVALID;
 }
 
 static void closeNtDisk(void* disk) {
     NtDisk* d = (NtDisk*)disk;
-    d->ops->close(d->handle);
+    d->device->close(d->handle);
 }
 
 static TrackReadResult readNtTrack(void* disk, uint32_t cylinder, uint32_t head, void* buffer, uint32_t bytes,
@@ -163,27 +163,29 @@ static TrackReadResult readNtTrack(void* disk, uint32_t cylinder, uint32_t head,
     // The count delivered is not examined.
     if (d->resume) {
         uint64_t track = (uint64_t)cylinder * app.driveTable[app.selectedDrive].heads + head;
-        ok = d->ops->readAt(d->handle, buffer, bytes, track * bytes);
+        ok = d->device->readAt(d->handle, buffer, bytes, track * bytes);
     } else {
-        ok = d->ops->read(d->handle, buffer, bytes);
+        ok = d->device->read(d->handle, buffer, bytes);
     }
     d->resume = !ok;
     if (ok) return TRACK_READ_OK;
-    *errorCode = d->ops->lastError();
+    *errorCode = d->device->lastError();
     return TRACK_READ_FAILED;
 }
 
+// The texts are kept as the program has always shown them, "occured"
+// included: users and scripts know them so (README, "Kept as they are").
 static const BenchmarkBody NT_BODY = {
-    "Reading error ( code=%Xh )\nTrack %u, head %u.\nShow this message if error will be occured?",
-    "Track %u. Speed %u kB/s. Min speed %u, max speed %u.",
-    "Read %u tracks for %u ms. Speed <min/eff/avr/max> %u/%u/%u/%u kB/s.",
-    false,
-    openNtDisk,
-    closeNtDisk,
-    readNtTrack,
+    .promptFormat = "Reading error ( code=%Xh )\nTrack %u, head %u.\nShow this message if error will be occured?",
+    .statusFormat = "Track %u. Speed %u kB/s. Min speed %u, max speed %u.",
+    .summaryFormat = "Read %u tracks for %u ms. Speed <min/eff/avr/max> %u/%u/%u/%u kB/s.",
+    .endAtOnceWithoutBuffer = false,
+    .open = openNtDisk,
+    .close = closeNtDisk,
+    .readTrack = readNtTrack,
 };
 
-void runBenchmarkNtWith(const BenchPlatform& platform, const NtDiskOps& device) {
+void runBenchmarkNtWith(const BenchPlatform& platform, const DeviceOps& device) {
     NtDisk disk = {&device, DEVICE_INVALID, false};
     runBenchmarkWith(platform, NT_BODY, &disk);
 }
@@ -209,13 +211,13 @@ static TrackReadResult readLegacyTrack(void* disk, uint32_t cylinder, uint32_t h
 }
 
 static const BenchmarkBody LEGACY_BODY = {
-    "Reading error ( code=%Xh )\n栈道  %u, 柱头 %u.\nShow this message if error will be occured?",
-    "栈道  %u. 速度  %u kB/s. 最低速度  %u, 最高速度  %u.",
-    "读取 %u 栈道用了   %u ms. Speed <min/eff/avr/max> %u/%u/%u/%u kB/s.",
-    true,
-    nullptr,
-    nullptr,
-    readLegacyTrack,
+    .promptFormat = "Reading error ( code=%Xh )\n栈道  %u, 柱头 %u.\nShow this message if error will be occured?",
+    .statusFormat = "栈道  %u. 速度  %u kB/s. 最低速度  %u, 最高速度  %u.",
+    .summaryFormat = "读取 %u 栈道用了   %u ms. Speed <min/eff/avr/max> %u/%u/%u/%u kB/s.",
+    .endAtOnceWithoutBuffer = true,
+    .open = nullptr,
+    .close = nullptr,
+    .readTrack = readLegacyTrack,
 };
 
 void runBenchmarkLegacyWith(const BenchPlatform& platform, ReadPhysicalSector32Fn readPhysicalSector) {

@@ -4,19 +4,9 @@
 #pragma once
 #include <stdint.h>
 
+#include "app/boxes.h"
+#include "app/platform_values.h"
 #include "drive/drive_access.h"
-
-// Priority values as the platform defines them.
-#define PRIORITY_CLASS_NORMAL 0x20u
-#define PRIORITY_CLASS_REALTIME 0x100u
-#define THREAD_PRIORITY_VALUE_LOWEST (-2)
-#define THREAD_PRIORITY_VALUE_NORMAL 0
-#define THREAD_PRIORITY_VALUE_TIME_CRITICAL 15
-
-// Answers of the read-error prompt (the platform's IDCANCEL, IDYES, IDNO).
-#define BENCH_ANSWER_CANCEL 2
-#define BENCH_ANSWER_YES 6
-#define BENCH_ANSWER_NO 7
 
 // Room for the longest prompt or summary with every number at its widest.
 #define BENCH_TEXT_SIZE 256
@@ -30,8 +20,7 @@ struct BenchPlatform {
     uint32_t (*tick)();
     void (*setPriorityClass)(uint32_t priorityClass);
     void (*setThreadPriority)(int32_t threadPriority);
-    // Modal box, caption "Platterscope"; returns the answer's identifier.
-    int32_t (*showBox)(void* owner, const char* text, uint32_t style);
+    ShowBoxFn showBox;
     void (*statusText)(const char* text);
     void (*trackMeasured)(uint32_t track);
     void (*runEnded)(bool anyTrackRead);
@@ -69,19 +58,8 @@ uint32_t effectiveSpeed(uint32_t bytesPerCylinder, uint32_t cylinders, uint32_t 
 // Measures app.driveTable[app.selectedDrive] from cylinder app.tracksDone on.
 void runBenchmarkWith(const BenchPlatform& platform, const BenchmarkBody& body, void* disk);
 
-// The NT family's device, opened by name and read sequentially; a failed
-// open gives DEVICE_INVALID.
-struct NtDiskOps {
-    intptr_t (*open)(const char* name, bool noBuffering);
-    // Reads on from the handle's position.
-    bool (*read)(intptr_t handle, void* buffer, uint32_t bytes);
-    // Reads at offset; later reads go on from its end.
-    bool (*readAt)(intptr_t handle, void* buffer, uint32_t bytes, uint64_t offset);
-    uint32_t (*lastError)();
-    void (*close)(intptr_t handle);
-};
-
-void runBenchmarkNtWith(const BenchPlatform& platform, const NtDiskOps& device);
+// The NT family's drive through its device (read sequentially).
+void runBenchmarkNtWith(const BenchPlatform& platform, const DeviceOps& device);
 void runBenchmarkLegacyWith(const BenchPlatform& platform, ReadPhysicalSector32Fn readPhysicalSector);
 
 // Calls into the sector-service library from the worker go through this gate
@@ -106,8 +84,7 @@ bool stopWorkerBeforeUnloadWith(const UnloadWaitOps& ops, uint32_t timeoutMs);
 unsigned long __stdcall runBenchmarkNt(void* unused);
 unsigned long __stdcall runBenchmarkLegacy(void* unused);
 // The system-bound services, for callers that replace only some of them.
-const BenchPlatform& win32BenchPlatform();
-const NtDiskOps& win32NtDiskOps();
+extern const BenchPlatform WIN32_BENCH_PLATFORM;
 // For the main dialog's closing sequence, before FreeLibrary.
 bool stopWorkerBeforeUnload(uint32_t timeoutMs);
 #endif

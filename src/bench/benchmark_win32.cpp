@@ -6,45 +6,45 @@
 #include "bench/benchmark.h"
 #include "bench/notifications.h"
 
-static void* reserveBuffer(uint32_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_COMMIT, PAGE_READWRITE); }
+namespace {
 
-static void releaseBuffer(void* buffer) { VirtualFree(buffer, 0, MEM_RELEASE); }
+void* reserveBuffer(uint32_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_COMMIT, PAGE_READWRITE); }
 
-static uint32_t tick() { return GetTickCount(); }
+void releaseBuffer(void* buffer) { VirtualFree(buffer, 0, MEM_RELEASE); }
 
-static void setPriorityClass(uint32_t priorityClass) { SetPriorityClass(GetCurrentProcess(), priorityClass); }
+uint32_t tick() { return GetTickCount(); }
 
-static void setThreadPriority(int32_t threadPriority) { SetThreadPriority(GetCurrentThread(), threadPriority); }
+void setPriorityClass(uint32_t priorityClass) { SetPriorityClass(GetCurrentProcess(), priorityClass); }
 
-static int32_t showBox(void* owner, const char* text, uint32_t style) {
-    return MessageBoxA((HWND)owner, text, "Platterscope", style);
-}
+void setThreadPriority(int32_t threadPriority) { SetThreadPriority(GetCurrentThread(), threadPriority); }
 
-static const BenchPlatform WIN32_PLATFORM = {
-    reserveBuffer, releaseBuffer, tick, setPriorityClass, setThreadPriority, showBox,
-    statusText,    trackMeasured, runEnded,
+void sleepMs(uint32_t ms) { Sleep(ms); }
+
+}  // namespace
+
+const BenchPlatform WIN32_BENCH_PLATFORM = {
+    .reserveBuffer = reserveBuffer,
+    .releaseBuffer = releaseBuffer,
+    .tick = tick,
+    .setPriorityClass = setPriorityClass,
+    .setThreadPriority = setThreadPriority,
+    .showBox = showBox,
+    .statusText = statusText,
+    .trackMeasured = trackMeasured,
+    .runEnded = runEnded,
 };
 
-const BenchPlatform& win32BenchPlatform() { return WIN32_PLATFORM; }
-
-static const NtDiskOps WIN32_NT_DISK = {openPhysicalDrive, readPhysicalDrive, readPhysicalDriveAt, systemLastError,
-                                        closePhysicalDrive};
-
-const NtDiskOps& win32NtDiskOps() { return WIN32_NT_DISK; }
-
 DWORD WINAPI runBenchmarkNt(LPVOID) {
-    runBenchmarkNtWith(WIN32_PLATFORM, WIN32_NT_DISK);
+    runBenchmarkNtWith(WIN32_BENCH_PLATFORM, NT_DEVICE);
     return 0;
 }
 
 DWORD WINAPI runBenchmarkLegacy(LPVOID) {
-    runBenchmarkLegacyWith(WIN32_PLATFORM, app.sectorService.readPhysicalSector32);
+    runBenchmarkLegacyWith(WIN32_BENCH_PLATFORM, app.sectorService.readPhysicalSector32);
     return 0;
 }
 
-static void sleepMs(uint32_t ms) { Sleep(ms); }
-
 bool stopWorkerBeforeUnload(uint32_t timeoutMs) {
-    const UnloadWaitOps ops = {tick, sleepMs};
+    const UnloadWaitOps ops = {.tick = tick, .sleep = sleepMs};
     return stopWorkerBeforeUnloadWith(ops, timeoutMs);
 }

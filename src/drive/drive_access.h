@@ -1,20 +1,13 @@
 // Drive discovery and sector reads on both platform families. The decisions
-// live in drive_logic.cpp over the small operation tables below; the Win32
-// bindings are in device_nt_win32.cpp and sector_service_win32.cpp.
+// live in drive_logic.cpp over the operation table below; the Win32 binding
+// of the NT family's device is device_nt_win32.cpp, and the 9x family's
+// sector service is called through AppState.sectorService.
 #pragma once
 #include <stdint.h>
 
 #include "app/app_state.h"
-
-// Box styles the drive layer uses (the platform's values).
-#define BOX_OK 0x00u
-#define BOX_ICON_ERROR 0x10u
-#define BOX_ICON_INFORMATION 0x40u
-#define BOX_YES_NO_CANCEL 0x03u
-
-// System error codes the logic needs by name.
-#define SYS_ERROR_ACCESS_DENIED 5u
-#define SYS_ERROR_SECTOR_NOT_FOUND 27u
+#include "app/boxes.h"
+#include "app/platform_values.h"
 
 #define DEVICE_NAME_SIZE 24
 
@@ -27,7 +20,7 @@ uint64_t sectorByteOffset(const DriveGeometry& g, uint32_t cylinder, uint32_t he
 
 // The 24-byte DISK_GEOMETRY reply into a DriveGeometry (low 32 bits of the
 // cylinder count).
-void copyDiskGeometry(const uint8_t reply[24], DriveGeometry* out);
+void copyDiskGeometry(const uint8_t reply[DISK_GEOMETRY_SIZE], DriveGeometry* out);
 
 // The 28-byte drive parameter block into a DriveGeometry.
 void copyDriveParameters(const uint8_t block[DRIVE_PARAMETERS_SIZE], DriveGeometry* out);
@@ -40,25 +33,29 @@ static inline uint32_t sectorReadErrorCode(uint32_t word) { return (word & 0xFF0
 // bit 31 is added, so every caller still sees a failure.
 uint32_t failureWordFromSystemError(uint32_t systemError);
 
-// What the NT-family device code needs from the platform. A handle is an
-// opaque integer; DEVICE_INVALID marks a failed open.
+// The NT family's physical drive, the one seam of the device for discovery,
+// sector reads and the benchmark. A handle is an opaque integer;
+// DEVICE_INVALID marks a failed open.
 #define DEVICE_INVALID ((intptr_t)-1)
 struct DeviceOps {
-    intptr_t (*open)(const char* name);
+    // Opens the device by name for reading; unbuffered when asked.
+    intptr_t (*open)(const char* name, bool noBuffering);
     uint32_t (*lastError)();
-    bool (*getGeometry)(intptr_t handle, uint8_t reply[24]);
+    bool (*getGeometry)(intptr_t handle, uint8_t reply[DISK_GEOMETRY_SIZE]);
     bool (*setPosition)(intptr_t handle, uint64_t offset);
+    // Reads on from the handle's position.
     bool (*read)(intptr_t handle, void* buffer, uint32_t bytes);
+    // Reads at offset; later reads go on from its end.
+    bool (*readAt)(intptr_t handle, void* buffer, uint32_t bytes, uint64_t offset);
     void (*close)(intptr_t handle);
-    // Modal box with caption "Platterscope"; owner may be null.
-    void (*showBox)(void* owner, const char* text, uint32_t style);
-    // Ends the process through the runtime's normal exit.
-    void (*exitProcess)(int code);
 };
 
-uint32_t enumerateDrivesWith(const DeviceOps& ops, DriveGeometry* table);
-uint32_t readSectorsWith(const DeviceOps& ops, uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector,
-                         uint32_t count, void* buffer);
+// Discovery shows the access-denied box and ends the process through the
+// runtime's normal exit (exitProcess); the sector read shows its own boxes.
+uint32_t enumerateDrivesWith(const DeviceOps& device, ShowBoxFn showBox, void (*exitProcess)(int code),
+                             DriveGeometry* table);
+uint32_t readSectorsWith(const DeviceOps& device, ShowBoxFn showBox, uint32_t drive, uint32_t cylinder, uint32_t head,
+                         uint32_t sector, uint32_t count, void* buffer);
 
 // Legacy discovery through the sector service's parameter call.
 uint32_t enumerateDrivesLegacyWith(GetDriveParameters32Fn getDriveParameters, DriveGeometry* table);
@@ -68,12 +65,4 @@ uint32_t enumerateDrivesNt(DriveGeometry* table);
 uint32_t readSectorsNt(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
                        void* buffer);
 uint32_t enumerateDrivesLegacy(DriveGeometry* table);
-const DeviceOps& ntDeviceOps();
-
-// The physical-drive device as the system gives it (device_nt_win32.cpp),
-// shared by discovery, sector reads and the benchmark.
-intptr_t openPhysicalDrive(const char* name, bool noBuffering);
-bool readPhysicalDrive(intptr_t handle, void* buffer, uint32_t bytes);
-bool readPhysicalDriveAt(intptr_t handle, void* buffer, uint32_t bytes, uint64_t offset);
-void closePhysicalDrive(intptr_t handle);
-uint32_t systemLastError();
+extern const DeviceOps NT_DEVICE;

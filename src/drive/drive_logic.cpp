@@ -19,7 +19,7 @@ static uint32_t readLe32(const uint8_t* p) {
     return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
 }
 
-void copyDiskGeometry(const uint8_t reply[24], DriveGeometry* out) {
+void copyDiskGeometry(const uint8_t reply[DISK_GEOMETRY_SIZE], DriveGeometry* out) {
     out->cylinders = readLe32(reply + 0);  // high half of the 64-bit count is dropped
     out->heads = readLe32(reply + 12);
     out->sectorsPerTrack = readLe32(reply + 16);
@@ -40,56 +40,58 @@ uint32_t failureWordFromSystemError(uint32_t systemError) {
     return word;
 }
 
-uint32_t enumerateDrivesWith(const DeviceOps& ops, DriveGeometry* table) {
+uint32_t enumerateDrivesWith(const DeviceOps& device, ShowBoxFn showBox, void (*exitProcess)(int code),
+                             DriveGeometry* table) {
     uint32_t i = 0;
     for (; i < MAX_DRIVES; ++i) {
         char name[DEVICE_NAME_SIZE];
         formatDeviceName(name, i);
-        intptr_t handle = ops.open(name);
+        intptr_t handle = device.open(name, false);
         if (handle == DEVICE_INVALID) {
-            if (ops.lastError() == SYS_ERROR_ACCESS_DENIED) {
-                ops.showBox(nullptr, "Access denied! You maust be Administrator!", BOX_ICON_ERROR);
-                ops.exitProcess(1);
+            if (device.lastError() == SYS_ERROR_ACCESS_DENIED) {
+                // "maust" is the program's text as users and scripts know it.
+                showBox(nullptr, "Access denied! You maust be Administrator!", BOX_ICON_ERROR);
+                exitProcess(1);
             }
             break;
         }
-        uint8_t reply[24];
-        bool answered = ops.getGeometry(handle, reply);
-        ops.close(handle);
+        uint8_t reply[DISK_GEOMETRY_SIZE];
+        bool answered = device.getGeometry(handle, reply);
+        device.close(handle);
         if (!answered) break;
         copyDiskGeometry(reply, &table[i]);
     }
     return i;
 }
 
-static uint32_t reportFailure(const DeviceOps& ops, const char* format, uint32_t error) {
+static uint32_t reportFailure(ShowBoxFn showBox, const char* format, uint32_t error) {
     char text[64];
     formatText(text, sizeof text, format, error);
-    ops.showBox(app.mainWindow, text, BOX_ICON_ERROR);
+    showBox(app.mainWindow, text, BOX_ICON_ERROR);
     return failureWordFromSystemError(error);
 }
 
-uint32_t readSectorsWith(const DeviceOps& ops, uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector,
-                         uint32_t count, void* buffer) {
+uint32_t readSectorsWith(const DeviceOps& device, ShowBoxFn showBox, uint32_t drive, uint32_t cylinder, uint32_t head,
+                         uint32_t sector, uint32_t count, void* buffer) {
     const DriveGeometry& g = app.driveTable[drive];
     // Sectors count from 1: sector 0 would wrap the in-cylinder offset back
     // to the end of the previous track, so it is refused as not found.
-    if (sector == 0) return reportFailure(ops, "Reading error ( code=%Xh )", SYS_ERROR_SECTOR_NOT_FOUND);
+    if (sector == 0) return reportFailure(showBox, "Reading error ( code=%Xh )", SYS_ERROR_SECTOR_NOT_FOUND);
 
     char name[DEVICE_NAME_SIZE];
     formatDeviceName(name, drive);
-    intptr_t handle = ops.open(name);
+    intptr_t handle = device.open(name, false);
     if (handle == DEVICE_INVALID) {
-        ops.showBox(app.mainWindow, "Can't open disk!", BOX_ICON_ERROR);
+        showBox(app.mainWindow, "Can't open disk!", BOX_ICON_ERROR);
         return SECTOR_RESULT_OPEN_FAILED;
     }
     uint32_t result = count;
-    if (!ops.setPosition(handle, sectorByteOffset(g, cylinder, head, sector))) {
-        result = reportFailure(ops, "Set file pointer error ( code=%Xh )", ops.lastError());
-    } else if (!ops.read(handle, buffer, count * g.bytesPerSector)) {
-        result = reportFailure(ops, "Reading error ( code=%Xh )", ops.lastError());
+    if (!device.setPosition(handle, sectorByteOffset(g, cylinder, head, sector))) {
+        result = reportFailure(showBox, "Set file pointer error ( code=%Xh )", device.lastError());
+    } else if (!device.read(handle, buffer, count * g.bytesPerSector)) {
+        result = reportFailure(showBox, "Reading error ( code=%Xh )", device.lastError());
     }
-    ops.close(handle);
+    device.close(handle);
     return result;
 }
 

@@ -3,7 +3,7 @@
 #include "app/text_format.h"
 
 #include "app/app_state.h"
-#include "drive/drive_access.h"
+#include "app/platform_values.h"
 
 int formatResultsLine(char out[RESULTS_LINE_SIZE], uint32_t cylinder, uint32_t speed) {
     return formatText(out, RESULTS_LINE_SIZE, "%u %u\r\n", cylinder, speed);
@@ -16,6 +16,7 @@ void saveResultsWith(const ResultsFileOps& ops, void* owner) {
     char text[64];
     if (file == -1) {
         formatText(text, sizeof text, "File open error ( code=%Xh )", ops.lastError());
+        // The results file's boxes have always been captioned "Lasergauge".
         ops.showBox(owner, text, "Lasergauge", BOX_ICON_ERROR);
         return;
     }

@@ -2,6 +2,8 @@
 #pragma once
 #include <stdint.h>
 
+#include "app/boxes.h"
+
 #define RESULTS_LINE_SIZE 32
 
 // Formats the line of one cylinder; returns its length without the zero.
@@ -15,13 +17,11 @@ struct ResultsFileOps {
     bool (*write)(intptr_t file, const char* bytes, uint32_t length);
     void (*close)(intptr_t file);
     uint32_t (*lastError)();
-    void (*showBox)(void* owner, const char* text, const char* caption, uint32_t style);
+    int32_t (*showBox)(void* owner, const char* text, const char* caption, uint32_t style);
 };
 
 // Writes app.trackSpeeds[0 .. app.tracksDone - 1].
 void saveResultsWith(const ResultsFileOps& ops, void* owner);
 
-#ifdef _WIN32
-#include <windows.h>
-void saveResults(HWND window);
-#endif
+// The Win32-bound entry (results_file_win32.cpp).
+void saveResults(void* window);

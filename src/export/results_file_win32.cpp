@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include <stddef.h>
+#include "app/platform_values.h"
 
 #include "export/results_file.h"
 
@@ -10,9 +10,9 @@ static bool askPath(void* owner, char* path, uint32_t size) {
     // The 64-bit build passes its own structure's size.
     dialog.lStructSize = sizeof dialog;
 #else
-    // The original record, without the Windows 2000 extension fields.
-    static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76, "basic record");
-    dialog.lStructSize = 76;
+    // The record of Windows 95 and NT 4.0, without the Windows 2000
+    // extension fields, which those systems refuse.
+    dialog.lStructSize = SAVE_AS_RECORD_SIZE_32;
 #endif
     dialog.hwndOwner = (HWND)owner;
     dialog.lpstrFilter = "*.dat\0*.dat\0";
@@ -31,10 +31,14 @@ static bool write(intptr_t file, const char* bytes, uint32_t length) {
 }
 static void close(intptr_t file) { CloseHandle((HANDLE)file); }
 static uint32_t lastError() { return GetLastError(); }
-static void showBox(void* owner, const char* text, const char* caption, uint32_t style) {
-    MessageBoxA((HWND)owner, text, caption, style);
-}
 
-static const ResultsFileOps RESULTS_FILE_OPS = {askPath, create, write, close, lastError, showBox};
+static const ResultsFileOps RESULTS_FILE_OPS = {
+    .askPath = askPath,
+    .create = create,
+    .write = write,
+    .close = close,
+    .lastError = lastError,
+    .showBox = showBoxCaptioned,
+};
 
-void saveResults(HWND window) { saveResultsWith(RESULTS_FILE_OPS, window); }
+void saveResults(void* window) { saveResultsWith(RESULTS_FILE_OPS, window); }

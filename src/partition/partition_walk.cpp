@@ -32,11 +32,10 @@ void showReadError(const PartitionWalk& walk, uint32_t word) {
 bool listFull(const PartitionWalk& walk) { return app.partitionCounts[walk.drive] >= MAX_PARTITIONS; }
 
 // Entries beyond the list's 20 slots are dropped.
-void appendEntry(const PartitionWalk& walk, const uint8_t* entry) {
+void appendEntry(const PartitionWalk& walk, const PartitionEntry& entry) {
     uint32_t& count = app.partitionCounts[walk.drive];
     if (count >= MAX_PARTITIONS) return;
-    memcpy(app.partitionLists[walk.drive][count].bytes, entry, PARTITION_ENTRY_SIZE);
-    count++;
+    app.partitionLists[walk.drive][count++] = entry;
 }
 
 // Records a table about to be read; false when that address was already read
@@ -67,20 +66,20 @@ int scanTable(PartitionWalk& walk, uint16_t cylinder, uint16_t head, uint16_t se
         return 0;
 
     // Deeper levels read into the same buffer, so this level works on a copy.
-    uint8_t table[PARTITION_TABLE_ENTRIES * PARTITION_ENTRY_SIZE];
+    PartitionEntry table[PARTITION_TABLE_ENTRIES];
+    static_assert(sizeof table == PARTITION_TABLE_ENTRIES * PARTITION_ENTRY_SIZE, "entries lie back to back");
     memcpy(table, walk.buffer + PARTITION_TABLE_OFFSET, sizeof table);
 
-    for (uint32_t i = 0; i < PARTITION_TABLE_ENTRIES; i++) {
-        const uint8_t* entry = table + i * PARTITION_ENTRY_SIZE;
-        uint8_t type = entry[4];
+    for (const PartitionEntry& entry : table) {
+        const uint8_t type = partitionType(entry);
         if (type == PARTITION_TYPE_EMPTY) continue;
         // Once the list is full nothing more can be kept, so no further
         // tables are read (their read errors would only add boxes).
         if (type == PARTITION_TYPE_EXTENDED && !listFull(walk)) {
-            uint16_t nestedCylinder = (uint16_t)decodeCylinder(entry[2], entry[3]);
-            uint16_t nestedSector = (uint16_t)decodeSector(entry[2]);
             // A table that was read and signed stands in place of its link.
-            if (scanTable(walk, nestedCylinder, entry[1], nestedSector)) continue;
+            if (scanTable(walk, (uint16_t)partitionStartCylinder(entry), (uint16_t)partitionStartHead(entry),
+                          (uint16_t)partitionStartSector(entry)))
+                continue;
         }
         appendEntry(walk, entry);
     }

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "app/app_state.h"
+#include "app/boxes.h"
 
 // Where the four entries and the signature lie in a partition sector.
 #define PARTITION_TABLE_OFFSET 446u
@@ -34,8 +35,7 @@ struct PartitionWalkOps {
     // bytes); null when none can be had.
     void* (*allocate)(uint32_t bytes);
     void (*release)(void* block);
-    // Modal box with caption "Platterscope"; owner may be null.
-    void (*showBox)(void* owner, const char* text, uint32_t style);
+    ShowBoxFn showBox;
 };
 
 // Walks drive's tables from cylinder 0, head 0, sector 1. Returns 1 when that
@@ -57,4 +57,4 @@ int loadPartitionMap(uint32_t drive);
 int scanPartitions(uint32_t drive, uint16_t cylinder, uint16_t head, uint16_t sector, void* buffer);
 uint32_t readSectors(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
                      void* buffer);
-const PartitionWalkOps& partitionWalkOps();
+extern const PartitionWalkOps PARTITION_WALK_OPS;

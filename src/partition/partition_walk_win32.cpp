@@ -11,12 +11,6 @@ void* allocatePages(uint32_t bytes) { return VirtualAlloc(NULL, bytes, MEM_COMMI
 
 void releasePages(void* block) { VirtualFree(block, 0, MEM_RELEASE); }
 
-void showWalkBox(void* owner, const char* text, uint32_t style) {
-    MessageBoxA((HWND)owner, text, "Platterscope", style);
-}
-
-const PartitionWalkOps walkOps = {readSectors, allocatePages, releasePages, showWalkBox};
-
 }  // namespace
 
 uint32_t readSectors(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
@@ -27,10 +21,15 @@ uint32_t readSectors(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t 
                                                   buffer);
 }
 
-const PartitionWalkOps& partitionWalkOps() { return walkOps; }
+const PartitionWalkOps PARTITION_WALK_OPS = {
+    .readSectors = readSectors,
+    .allocate = allocatePages,
+    .release = releasePages,
+    .showBox = showBox,
+};
 
-int loadPartitionMap(uint32_t drive) { return loadPartitionMapWith(walkOps, drive); }
+int loadPartitionMap(uint32_t drive) { return loadPartitionMapWith(PARTITION_WALK_OPS, drive); }
 
 int scanPartitions(uint32_t drive, uint16_t cylinder, uint16_t head, uint16_t sector, void* buffer) {
-    return scanPartitionsWith(walkOps, drive, cylinder, head, sector, buffer);
+    return scanPartitionsWith(PARTITION_WALK_OPS, drive, cylinder, head, sector, buffer);
 }

@@ -1,21 +1,17 @@
-// The chart's drawing operations (chart_win32.cpp).
+// The chart's drawing operations (chart_win32.cpp). Windows are passed as
+// opaque pointers, so that this header needs no windows.h.
 #pragma once
 #include <stdint.h>
 
 #include "app/app_state.h"
 
-#define IDC_CHART_FRAME_ID 108
-
 void createChartFont();
+void captureChartLayout(void* dialog);
+void createChartSurface(void* dialog);
 void drawChartBackground();
 void plotTrackSpeed(uint32_t track);
+void paintMainWindow(void* dialog);
 // Asks the window to repaint the chart area from the surface.
 void requestChartRepaint(void* window);
 // Asks it to repaint only what plotting cylinder `track` changed.
 void requestSegmentRepaint(void* window, uint32_t track);
-#ifdef _WIN32
-#include <windows.h>
-void captureChartLayout(HWND dialog);
-void createChartSurface(HWND dialog);
-void paintMainWindow(HWND dialog);
-#endif

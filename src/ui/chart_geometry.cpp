@@ -22,8 +22,7 @@ ChartBox wholeDiskBand(int32_t height, uint32_t cylinders) {
 }
 
 ChartBox partitionBand(int32_t height, const PartitionEntry& entry) {
-    uint32_t start = decodeCylinder(entry.bytes[2], entry.bytes[3]);
-    uint32_t end = decodeCylinder(entry.bytes[6], entry.bytes[7]);
+    const uint32_t start = partitionStartCylinder(entry), end = partitionEndCylinder(entry);
     return ChartBox{(int32_t)(start / 2 + 5), height - 230, (int32_t)((end + 1) / 2 + 6), height - 4};
 }
 

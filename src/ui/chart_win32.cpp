@@ -32,12 +32,14 @@ static void captureControl(HWND dialog, int id, ChartRectangle* out) {
     DestroyWindow(control);
 }
 
-void captureChartLayout(HWND dialog) {
+void captureChartLayout(void* window) {
+    HWND dialog = (HWND)window;
     captureControl(dialog, IDC_CHART_FRAME, &app.chartRect);
     for (int k = 0; k < LEGEND_COUNT; ++k) captureControl(dialog, app.legendControlIds[k], &app.legendRects[k]);
 }
 
-void createChartSurface(HWND dialog) {
+void createChartSurface(void* window) {
+    HWND dialog = (HWND)window;
     HDC screen = GetDC(dialog);
     HDC memory = CreateCompatibleDC(screen);
     app.chartSurface = memory;
@@ -112,7 +114,7 @@ static void drawBackground(HDC dc) {
     filledRectangle(dc, app.legendColours[LEGEND_OTHER], wholeDiskBand(h, app.driveTable[drive].cylinders));
     for (uint32_t i = 0; i < app.partitionCounts[drive] && i < MAX_PARTITIONS; ++i) {
         const PartitionEntry& entry = app.partitionLists[drive][i];
-        filledRectangle(dc, app.legendColours[legendIndexOfType(entry.bytes[4])], partitionBand(h, entry));
+        filledRectangle(dc, app.legendColours[legendIndexOfType(partitionType(entry))], partitionBand(h, entry));
     }
 
     HPEN axis = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
@@ -172,7 +174,8 @@ void plotTrackSpeed(uint32_t track) {
     DeleteObject(pen);
 }
 
-void paintMainWindow(HWND dialog) {
+void paintMainWindow(void* window) {
+    HWND dialog = (HWND)window;
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(dialog, &paint);
     SelectObject(dc, GetStockObject(BLACK_PEN));

@@ -2,24 +2,15 @@
 
 #include "app/text_format.h"
 
-#include "drive/drive_access.h"
 #include "res/resource.h"
-
-ControlStates controlStatesIdleAfterOpening(bool drive0WithinLimits, int32_t platformKind) {
-    return ControlStates{drive0WithinLimits, false, false, true, true, platformKind == PLATFORM_NT};
-}
-
-ControlStates controlStatesRunning() { return ControlStates{false, true, false, false, false, false}; }
-
-ControlStates controlStatesAfterRun(bool anyTrackRead, int32_t platformKind) {
-    return ControlStates{true, false, anyTrackRead, true, true, platformKind == PLATFORM_NT};
-}
 
 bool driveWithinLimits(const DriveGeometry& g) {
     return g.cylinders <= MAX_TRACKS && g.heads <= 255 && g.sectorsPerTrack <= 63;
 }
 
 void formatGeometryLabels(const DriveGeometry& g, bool opening, char labels[3][GEOMETRY_LABEL_SIZE]) {
+    // The labels open in Chinese and turn English at the first selection
+    // change, as they always have (README, "Kept as they are").
     static const char* const OPENING[3] = {"柱面     :\t%4u", "柱头 :    \t%4u", "扇区   :  \t%4u"};
     static const char* const ENGLISH[3] = {"Cylinders:\t%4u", "Heads:    \t%4u", "Sectors:  \t%4u"};
     const char* const* formats = opening ? OPENING : ENGLISH;
@@ -41,6 +32,8 @@ bool applyGeometryLimitsWith(const DialogOps& ops, void* dialog, uint32_t drive)
         return true;
     }
     ops.enable(dialog, IDC_START, false);
+    // "more then" and "setors" are the program's text as users and scripts
+    // know it (README, "Kept as they are").
     ops.showBox(dialog,
                 "There are more then 1024 cylinders\nor 255 heads or 63 setors per track in this drive.\n"
                 "This program not supported such drives.\nSet LBA mode in your BIOS setup for this drive.",

@@ -4,6 +4,8 @@
 #include <stdint.h>
 
 #include "app/app_state.h"
+#include "app/boxes.h"
+#include "app/platform_values.h"
 
 struct DialogOps {
     void (*createChartFont)();
@@ -15,7 +17,7 @@ struct DialogOps {
     void (*setText)(void* dialog, int id, const char* text);
     void (*enable)(void* dialog, int id, bool on);
     void (*requestFocus)(void* dialog, int id);
-    void (*showBox)(void* owner, const char* text, uint32_t style);
+    ShowBoxFn showBox;
     bool (*isChecked)(void* dialog, int id);
     void (*captureChartLayout)(void* dialog);
     void (*createChartSurface)(void* dialog);
@@ -52,23 +54,11 @@ enum RunMessage {
     RUN_ENDED,           // value: 1 when any cylinder was measured
 };
 
-// Enabled state of the six controls that change with the run state.
-struct ControlStates {
-    bool start, stop, save, driveList, priority, noBuffering;
-};
-
-ControlStates controlStatesIdleAfterOpening(bool drive0WithinLimits, int32_t platformKind);
-ControlStates controlStatesRunning();
-ControlStates controlStatesAfterRun(bool anyTrackRead, int32_t platformKind);
-
 bool driveWithinLimits(const DriveGeometry& g);
 
 // The three geometry labels in the opening (code page 936) or English formats.
 #define GEOMETRY_LABEL_SIZE 48
 void formatGeometryLabels(const DriveGeometry& g, bool opening, char labels[3][GEOMETRY_LABEL_SIZE]);
-
-#define COMMAND_CANCEL 2
-#define NOTIFY_SELECTION_CHANGE 1
 
 void initMainDialogWith(const DialogOps& ops, void* dialog);
 void handleCommandWith(const DialogOps& ops, void* dialog, int id, void* control, int code);

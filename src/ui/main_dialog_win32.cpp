@@ -29,12 +29,7 @@ static void enable(void* dialog, int id, bool on) { EnableWindow(GetDlgItem((HWN
 static void requestFocus(void* dialog, int id) {
     SendMessageA((HWND)dialog, WM_SETFOCUS, (WPARAM)GetDlgItem((HWND)dialog, id), 0);
 }
-static void showBox(void* owner, const char* text, uint32_t style) {
-    MessageBoxA((HWND)owner, text, "Platterscope", style);
-}
 static bool isChecked(void* dialog, int id) { return IsDlgButtonChecked((HWND)dialog, id) == BST_CHECKED; }
-static void captureLayout(void* dialog) { captureChartLayout((HWND)dialog); }
-static void createSurface(void* dialog) { createChartSurface((HWND)dialog); }
 static void setScreenSaverActive(bool active) {
     // Broadcast only: the user's saved setting is left as it was.
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? TRUE : FALSE, nullptr, SPIF_SENDWININICHANGE);
@@ -50,13 +45,11 @@ static bool startWorker(int32_t platformKind) {
     return true;
 }
 static void endDialog(void* dialog, int result) { EndDialog((HWND)dialog, result); }
-static void save(void* dialog) { saveResults((HWND)dialog); }
 static void deleteFont(void* font) {
     if (font) DeleteObject((HFONT)font);
 }
 static bool stopWorker() { return stopWorkerBeforeUnload(5000); }
 static void freeLibrary(void* module) { FreeLibrary((HMODULE)module); }
-static int loadMap(uint32_t drive) { return loadPartitionMap(drive); }
 
 // The run messages (RunMessage) as private messages of the dialog.
 #define WM_RUN_FIRST (WM_APP + 2)
@@ -68,10 +61,30 @@ static void post(void* window, int message, uint32_t value, uint32_t text) {
 }
 
 static const DialogOps DIALOG_OPS = {
-    createChartFont, loadMap,       setClassIcon,         addListItem, selectListItem, listSelection,
-    setText,         enable,        requestFocus,         showBox,     isChecked,      captureLayout,
-    createSurface,   drawChartBackground, plotTrackSpeed, requestSegmentRepaint, setScreenSaverActive, startWorker,
-    endDialog,       save,          deleteFont,           stopWorker,  freeLibrary, post,
+    .createChartFont = createChartFont,
+    .loadPartitionMap = loadPartitionMap,
+    .setClassIcon = setClassIcon,
+    .addListItem = addListItem,
+    .selectListItem = selectListItem,
+    .listSelection = listSelection,
+    .setText = setText,
+    .enable = enable,
+    .requestFocus = requestFocus,
+    .showBox = showBox,
+    .isChecked = isChecked,
+    .captureChartLayout = captureChartLayout,
+    .createChartSurface = createChartSurface,
+    .drawChartBackground = drawChartBackground,
+    .plotTrackSpeed = plotTrackSpeed,
+    .invalidateSegment = requestSegmentRepaint,
+    .setScreenSaverActive = setScreenSaverActive,
+    .startWorker = startWorker,
+    .endDialog = endDialog,
+    .saveResults = saveResults,
+    .deleteFont = deleteFont,
+    .stopWorkerBeforeUnload = stopWorker,
+    .freeLibrary = freeLibrary,
+    .post = post,
 };
 
 void statusText(const char* text) { postStatusTextWith(DIALOG_OPS, text); }

@@ -12,15 +12,15 @@ e2e_start first
 e2e_harness wait-window "$E2E_MAIN_CAPTION" 60000 -- minimise
 e2e_start_exe other "$E2E_BUILD/harness_probe.exe" dialog
 e2e_harness wait-window "Probe dialog" 60000
+# The other window in front, the first one minimised behind it.
 e2e_harness_until $'1\n1\n0' window "Probe dialog" -- foreground -- window "$E2E_MAIN_CAPTION" -- iconic -- foreground
-e2e_assert_eq $'1\n1\n0' "$E2E_OUT" "other window in front, first window minimised behind it"
 
 e2e_start second
 e2e_harness_try process platterscope.exe -- no-box 3000
 [ $? -eq 0 ] || e2e_fail "the second copy showed a box: $E2E_ERR"
 e2e_expect_exit second 1
+# The first window restored and in front.
 e2e_harness_until $'0\n1' window "$E2E_MAIN_CAPTION" -- iconic -- foreground
-e2e_assert_eq $'0\n1' "$E2E_OUT" "first window restored and in front"
 
 e2e_still_running first
 e2e_harness window "$E2E_MAIN_CAPTION" -- cancel -- window "Probe dialog" -- cancel

@@ -1,6 +1,7 @@
 // The benchmark loop against a fake disk, a scripted tick and scripted answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <string>
@@ -44,7 +45,7 @@ int32_t fakeBox(void* owner, const char* text, uint32_t style) {
     f.events.push_back("box " + std::string(text) + " " + num(style) + (owner == app.mainWindow ? "" : " ?"));
     if (style != 0x13u) return 1;
     f.prompts.push_back(text);
-    int32_t answer = f.answers.empty() ? BENCH_ANSWER_YES : f.answers.front();
+    int32_t answer = f.answers.empty() ? BOX_ANSWER_YES : f.answers.front();
     if (!f.answers.empty()) f.answers.pop_front();
     return answer;
 }
@@ -58,8 +59,17 @@ void fakeMeasured(uint32_t track) {
 }
 void fakeEnded(bool any) { f.events.push_back(std::string("ended ") + (any ? "1" : "0")); }
 
-const BenchPlatform PLATFORM = {fakeReserve, fakeRelease, fakeTick, fakeClass, fakeThread,
-                                fakeBox,     fakeStatus,  fakeMeasured, fakeEnded};
+const BenchPlatform PLATFORM = {
+    .reserveBuffer = fakeReserve,
+    .releaseBuffer = fakeRelease,
+    .tick = fakeTick,
+    .setPriorityClass = fakeClass,
+    .setThreadPriority = fakeThread,
+    .showBox = fakeBox,
+    .statusText = fakeStatus,
+    .trackMeasured = fakeMeasured,
+    .runEnded = fakeEnded,
+};
 
 // One read of (current cylinder, head); returns the scripted failure, if any.
 bool scriptedRead(uint32_t cylinder, uint32_t head, uint32_t* failure) {
@@ -99,7 +109,15 @@ bool fakeNtReadAt(intptr_t handle, void* buffer, uint32_t bytes, uint64_t offset
 }
 uint32_t fakeLastError() { return ntError; }
 void fakeClose(intptr_t handle) { f.events.push_back(handle == 77 ? "close" : "close ?"); }
-const NtDiskOps NT_DISK = {fakeOpen, fakeNtRead, fakeNtReadAt, fakeLastError, fakeClose};
+const DeviceOps NT_DISK = {
+    .open = fakeOpen,
+    .lastError = fakeLastError,
+    .getGeometry = nullptr,
+    .setPosition = nullptr,
+    .read = fakeNtRead,
+    .readAt = fakeNtReadAt,
+    .close = fakeClose,
+};
 
 uint32_t SECTOR_SERVICE_CALL fakeSectorRead(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector,
                                             uint32_t count, void* buffer) {
@@ -134,46 +152,75 @@ protected:
     void runLegacy() { runBenchmarkLegacyWith(PLATFORM, fakeSectorRead); }
 };
 
-TEST_F(Bench, NtRunDoesEveryStepInOrder) {
+// The orders that matter, for both bodies, rather than every call: a
+// cylinder's time is taken around its reads and nothing else; with the
+// high-priority option the process is raised before the first tick and
+// lowered after the second; each cylinder's status text comes before its
+// speed is published and the counter advances; the device and the buffer
+// are given back and normal priority restored before the summary, and
+// runEnded comes last.
+class BenchOrder : public Bench {
+protected:
+    size_t at(const std::string& prefix, size_t from = 0) const {
+        for (size_t i = from; i < f.events.size(); ++i)
+            if (f.events[i].rfind(prefix, 0) == 0) return i;
+        ADD_FAILURE() << "no event starting with " << prefix;
+        return f.events.size();
+    }
+    void expectOrders(const std::string& statusPrefix, const std::string& readPrefix) {
+        size_t from = 0;
+        for (uint32_t c = 0; c < 2; ++c) {
+            SCOPED_TRACE(c);
+            const size_t raise = at("class 256", from), start = at("tick", raise);
+            const size_t status = at(statusPrefix + num(c) + ".", start);
+            const size_t lower = at("class 32", start);
+            // Reads, and only reads, between the cylinder's two ticks.
+            size_t end = start + 1;
+            while (end < f.events.size() && f.events[end].rfind(readPrefix, 0) == 0) ++end;
+            EXPECT_EQ(end - start - 1, 2u) << "both heads read in the timed window";
+            EXPECT_EQ(f.events[end], "tick");
+            EXPECT_EQ(f.events[at("thread", raise)], "thread 15");
+            EXPECT_LT(raise, start);
+            EXPECT_LT(end, lower);
+            EXPECT_EQ(f.events[lower + 1], "thread -2");
+            EXPECT_LT(lower, status);
+            EXPECT_NE(f.events[status].find(" done=" + num(c)), std::string::npos) << "status before the advance";
+            EXPECT_EQ(f.events[status + 1], "measured " + num(c) + " stored=" + num(app.trackSpeeds[c]) + " done=" + num(c));
+            from = status;
+        }
+        const size_t summary = f.events.size() - 2;
+        EXPECT_EQ(f.events.back(), "ended 1");
+        EXPECT_LT(at("release"), summary);
+        EXPECT_EQ(f.events[at("thread 0")], "thread 0");
+        EXPECT_LT(at("thread 0"), summary);
+        EXPECT_EQ(f.events[at("reserve")], "reserve 2048");  // one track
+        EXPECT_EQ(app.tracksDone, 2u);
+    }
+};
+
+TEST_F(BenchOrder, NtRun) {
     app.driveTable[1].cylinders = 2;
     app.highPriority = 1;
     app.noBuffering = 1;
     runNt();
-    std::vector<std::string> cylinder0 = {
-        "class 256", "thread 15", "tick", "read 2048", "read 2048", "tick", "class 32", "thread -2",
-        "status Track 0. Speed 666 kB/s. Min speed 666, max speed 666. done=0", "measured 0 stored=666 done=0"};
-    std::vector<std::string> expected = {"reserve 2048", "open \\\\.\\PHYSICALDRIVE1 nobuf", "tick"};
-    expected.insert(expected.end(), cylinder0.begin(), cylinder0.end());
-    cylinder0[8] = "status Track 1. Speed 666 kB/s. Min speed 666, max speed 666. done=1";
-    cylinder0[9] = "measured 1 stored=666 done=1";
-    expected.insert(expected.end(), cylinder0.begin(), cylinder0.end());
-    expected.insert(expected.end(),
-                    {"close", "release", "class 32", "thread 0", "tick",
-                     "status Read 2 tracks for 12 ms. Speed <min/eff/avr/max> 666/666/666/666 kB/s. done=2",
-                     "ended 1"});
-    EXPECT_EQ(f.events, expected);
-    EXPECT_EQ(app.tracksDone, 2u);
+    EXPECT_EQ(f.events[1], "open \\\\.\\PHYSICALDRIVE1 nobuf");
+    EXPECT_LT(at("close"), at("release"));
+    expectOrders("status Track ", "read 2048");
+    EXPECT_EQ(f.statuses.back(), "Read 2 tracks for 12 ms. Speed <min/eff/avr/max> 666/666/666/666 kB/s.");
 }
 
-TEST_F(Bench, LegacyRunReadsWholeTracksByAddressInCodePage936) {
+TEST_F(BenchOrder, LegacyRunReadsWholeTracksByAddressInCodePage936) {
     app.driveTable[1].cylinders = 2;
+    app.highPriority = 1;
     f.msPerRead = 0;  // under one tick: counted as 1 ms
     runLegacy();
-    std::vector<std::string> expected = {
-        "reserve 2048", "tick",
-        "tick", "read 129 0/0 s1 n4", "read 129 0/1 s1 n4", "tick",
-        "status \xD5\xBB\xB5\xC0  0. \xCB\xD9\xB6\xC8  4000 kB/s. \xD7\xEE\xB5\xCD\xCB\xD9\xB6\xC8  4000, "
-        "\xD7\xEE\xB8\xDF\xCB\xD9\xB6\xC8  4000. done=0",
-        "measured 0 stored=4000 done=0",
-        "tick", "read 129 1/0 s1 n4", "read 129 1/1 s1 n4", "tick",
-        "status \xD5\xBB\xB5\xC0  1. \xCB\xD9\xB6\xC8  4000 kB/s. \xD7\xEE\xB5\xCD\xCB\xD9\xB6\xC8  4000, "
-        "\xD7\xEE\xB8\xDF\xCB\xD9\xB6\xC8  4000. done=1",
-        "measured 1 stored=4000 done=1",
-        "release", "class 32", "thread 0", "tick",
-        "status \xB6\xC1\xC8\xA1 2 \xD5\xBB\xB5\xC0\xD3\xC3\xC1\xCB   1 ms. "
-        "Speed <min/eff/avr/max> 4000/8000/4000/4000 kB/s. done=2",
-        "ended 1"};
-    EXPECT_EQ(f.events, expected);
+    EXPECT_EQ(f.events[at("read")], "read 129 0/0 s1 n4");
+    EXPECT_EQ(f.events[at("read 129 1/1")], "read 129 1/1 s1 n4");
+    expectOrders("status \xD5\xBB\xB5\xC0  ", "read 129 ");
+    EXPECT_EQ(f.statuses[0], "\xD5\xBB\xB5\xC0  0. \xCB\xD9\xB6\xC8  4000 kB/s. \xD7\xEE\xB5\xCD\xCB\xD9\xB6\xC8  4000, "
+                             "\xD7\xEE\xB8\xDF\xCB\xD9\xB6\xC8  4000.");
+    EXPECT_EQ(f.statuses.back(), "\xB6\xC1\xC8\xA1 2 \xD5\xBB\xB5\xC0\xD3\xC3\xC1\xCB   1 ms. "
+                                 "Speed <min/eff/avr/max> 4000/8000/4000/4000 kB/s.");
 }
 
 TEST_F(Bench, MinimumMaximumAndAverageFollowTheCylinders) {
@@ -203,7 +250,7 @@ TEST_F(Bench, CancelLeavesWithoutRecordingTheCylinder) {
     for (uint32_t k : {0u, 2u}) {
         SetUp();
         f.failures[{k, 1}] = 0x1F4A;
-        f.answers = {BENCH_ANSWER_CANCEL};
+        f.answers = {BOX_ANSWER_CANCEL};
         app.highPriority = 1;
         runNt();
         EXPECT_EQ(app.tracksDone, k);
@@ -231,7 +278,7 @@ TEST_F(Bench, CancelLeavesWithoutRecordingTheCylinder) {
 TEST_F(Bench, NoSilencesTheRestOfThisRunOnly) {
     app.driveTable[1].cylinders = 5;
     for (uint32_t c = 1; c <= 3; ++c) f.failures[{c, 0}] = 0x1500;
-    f.answers = {BENCH_ANSWER_NO};
+    f.answers = {BOX_ANSWER_NO};
     runLegacy();
     EXPECT_EQ(f.prompts.size(), 1u);
     EXPECT_EQ(app.tracksDone, 5u);
@@ -298,22 +345,27 @@ TEST_F(Bench, LegacyFailureIsAnyBitOfTheMaskAndTheCodeIsBits8To15) {
     }
 }
 
-TEST_F(Bench, NtWithoutBufferOrDeviceEndsWithNothingRead) {
+// A run that cannot begin: its box, "No sectors read!" on the NT family
+// (nothing on the 9x family), runEnded(false), the buffer given back when
+// it was had, no device closed that was never opened, normal priority.
+TEST_F(Bench, RunsThatCannotBeginEndWithNothingRead) {
     f.noMemory = true;
-    app.noBuffering = 1;
     runNt();
-    EXPECT_EQ(f.events,
-              (std::vector<std::string>{"reserve 2048", "box Out of memory! 16", "class 32", "thread 0", "tick",
-                                        "status No sectors read! done=0", "ended 0"}));
+    EXPECT_EQ(f.events[1], "box Out of memory! 16");
+    EXPECT_EQ(f.statuses, std::vector<std::string>{"No sectors read!"});
+    EXPECT_EQ(f.events.back(), "ended 0");
+    EXPECT_EQ(std::count(f.events.begin(), f.events.end(), "thread 0"), 1);
+
     SetUp();
     f.openFails = true;
     runNt();
-    EXPECT_EQ(f.events, (std::vector<std::string>{"reserve 2048", "open \\\\.\\PHYSICALDRIVE1",
-                                                  "box Can't open disk! 16", "release", "class 32", "thread 0",
-                                                  "tick", "status No sectors read! done=0", "ended 0"}));
-}
+    EXPECT_EQ(f.events[2], "box Can't open disk! 16");
+    EXPECT_EQ(std::count(f.events.begin(), f.events.end(), "release"), 1);
+    EXPECT_EQ(std::count(f.events.begin(), f.events.end(), "close"), 0);
+    EXPECT_EQ(f.statuses, std::vector<std::string>{"No sectors read!"});
+    EXPECT_EQ(f.events.back(), "ended 0");
 
-TEST_F(Bench, LegacyWithoutBufferGoesStraightToTheEnd) {
+    SetUp();
     f.noMemory = true;
     runLegacy();
     EXPECT_EQ(f.events, (std::vector<std::string>{"reserve 2048", "box Out of memory! 16", "ended 0"}));

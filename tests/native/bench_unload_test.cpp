@@ -78,7 +78,7 @@ void ignoreBuffer(void*) {}
 uint32_t zeroTick() { return 0; }
 void ignoreClass(uint32_t) {}
 void ignoreThread(int32_t) {}
-int32_t answerYes(void*, const char*, uint32_t) { return BENCH_ANSWER_YES; }
+int32_t answerYes(void*, const char*, uint32_t) { return BOX_ANSWER_YES; }
 void ignoreText(const char*) {}
 void ignoreTrack(uint32_t) {}
 std::atomic<int> ended;

@@ -35,7 +35,8 @@ struct FakeWorld {
 };
 FakeWorld* world;
 
-intptr_t fakeOpen(const char* name) {
+intptr_t fakeOpen(const char* name, bool noBuffering) {
+    EXPECT_FALSE(noBuffering);
     world->opened.push_back(name);
     size_t index = (unsigned char)name[strlen(name) - 1] - '0';
     if (index >= world->drives.size() || !world->drives[index].opens) {
@@ -46,7 +47,7 @@ intptr_t fakeOpen(const char* name) {
     return (intptr_t)(index + 100);
 }
 uint32_t fakeLastError() { return world->lastError; }
-bool fakeGeometry(intptr_t h, uint8_t reply[24]) {
+bool fakeGeometry(intptr_t h, uint8_t reply[DISK_GEOMETRY_SIZE]) {
     const FakeDrive& d = world->drives[h - 100];
     memcpy(reply, d.reply, 24);
     return d.answers;
@@ -65,15 +66,23 @@ void fakeClose(intptr_t) {
     ++world->closes;
     --world->openHandles;
 }
-void fakeBox(void* owner, const char* text, uint32_t style) {
+int32_t fakeBox(void* owner, const char* text, uint32_t style) {
     EXPECT_EQ(style, BOX_ICON_ERROR);
     world->boxes.push_back(text);
     world->boxOwners.push_back(owner);
+    return 1;
 }
 void fakeExit(int code) { world->exitCode = code; }
 
-const DeviceOps FAKE_OPS = {fakeOpen, fakeLastError, fakeGeometry, fakeSetPosition,
-                            fakeRead, fakeClose,     fakeBox,      fakeExit};
+const DeviceOps FAKE_OPS = {
+    .open = fakeOpen,
+    .lastError = fakeLastError,
+    .getGeometry = fakeGeometry,
+    .setPosition = fakeSetPosition,
+    .read = fakeRead,
+    .readAt = nullptr,
+    .close = fakeClose,
+};
 
 FakeDrive answering(uint64_t cylinders, uint32_t heads, uint32_t sectors, uint32_t bytes) {
     FakeDrive d = {true, 0, true, {}};
@@ -136,7 +145,7 @@ TEST(ResultWord, SystemErrorsAlwaysReadAsFailures) {
 
 TEST_F(DriveLogic, DiscoveryStopsAtTheFirstGapAndCopiesLow32BitsOfCylinders) {
     fw.drives = {answering(0x100002710ull, 255, 63, 512), failing(2), answering(10, 1, 1, 512)};
-    EXPECT_EQ(enumerateDrivesWith(FAKE_OPS, table), 1u);
+    EXPECT_EQ(enumerateDrivesWith(FAKE_OPS, fakeBox, fakeExit, table), 1u);
     EXPECT_EQ(table[0].cylinders, 10000u);
     EXPECT_EQ(table[0].heads, 255u);
     EXPECT_EQ(table[0].sectorsPerTrack, 63u);
@@ -149,7 +158,7 @@ TEST_F(DriveLogic, DiscoveryStopsAtTheFirstGapAndCopiesLow32BitsOfCylinders) {
 TEST_F(DriveLogic, DiscoveryEndsAtADeviceRefusingGeometryAndClosesIt) {
     fw.drives = {answering(5, 2, 3, 512), answering(5, 2, 3, 512)};
     fw.drives[1].answers = false;
-    EXPECT_EQ(enumerateDrivesWith(FAKE_OPS, table), 1u);
+    EXPECT_EQ(enumerateDrivesWith(FAKE_OPS, fakeBox, fakeExit, table), 1u);
     EXPECT_EQ(fw.closes, 2);
     EXPECT_EQ(fw.openHandles, 0);
     EXPECT_EQ(table[1].cylinders, 0u);  // not written
@@ -157,7 +166,7 @@ TEST_F(DriveLogic, DiscoveryEndsAtADeviceRefusingGeometryAndClosesIt) {
 
 TEST_F(DriveLogic, DiscoveryProbesAtMostTwentyNames) {
     fw.drives.assign(25, answering(100, 4, 17, 512));
-    EXPECT_EQ(enumerateDrivesWith(FAKE_OPS, table), 20u);
+    EXPECT_EQ(enumerateDrivesWith(FAKE_OPS, fakeBox, fakeExit, table), 20u);
     ASSERT_EQ(fw.opened.size(), 20u);
     EXPECT_EQ(fw.opened.back(), "\\\\.\\PHYSICALDRIVEC");
     for (const std::string& n : fw.opened) EXPECT_EQ(n.size(), strlen("\\\\.\\PHYSICALDRIVE0"));
@@ -166,7 +175,7 @@ TEST_F(DriveLogic, DiscoveryProbesAtMostTwentyNames) {
 TEST_F(DriveLogic, AccessDeniedShowsOneOwnerlessBoxAndExitsWithOne) {
     app.mainWindow = (void*)0x1234;  // discovery boxes never have an owner
     fw.drives = {failing(SYS_ERROR_ACCESS_DENIED)};
-    enumerateDrivesWith(FAKE_OPS, table);
+    enumerateDrivesWith(FAKE_OPS, fakeBox, fakeExit, table);
     ASSERT_EQ(fw.boxes.size(), 1u);
     EXPECT_EQ(fw.boxes[0], "Access denied! You maust be Administrator!");
     EXPECT_EQ(fw.boxOwners[0], nullptr);
@@ -177,7 +186,7 @@ TEST_F(DriveLogic, ReadPositionsAtTheFullOffsetAndReturnsTheCount) {
     app.driveTable[0] = {1024, 255, 63, 512};
     fw.drives = {answering(1024, 255, 63, 512)};
     uint8_t buffer[512];
-    EXPECT_EQ(readSectorsWith(FAKE_OPS, 0, 1023, 254, 63, 1, buffer), 1u);
+    EXPECT_EQ(readSectorsWith(FAKE_OPS, fakeBox, 0, 1023, 254, 63, 1, buffer), 1u);
     EXPECT_EQ(fw.position, (uint64_t)(1023ull * 255 * 63 + 254 * 63 + 62) * 512);
     EXPECT_EQ(fw.readBytes, 512u);
     EXPECT_EQ(fw.openHandles, 0);
@@ -192,15 +201,15 @@ TEST_F(DriveLogic, ReadFailuresShowTheirBoxCloseTheHandleAndReturnTheWord) {
 
     fw.readFails = true;
     fw.readError = 23;
-    EXPECT_EQ(readSectorsWith(FAKE_OPS, 0, 0, 0, 1, 1, buffer), 23u << 8);
+    EXPECT_EQ(readSectorsWith(FAKE_OPS, fakeBox, 0, 0, 0, 1, 1, buffer), 23u << 8);
     fw.readFails = false;
     fw.positionFails = true;
     fw.positionError = 0x45D;
-    uint32_t word = readSectorsWith(FAKE_OPS, 0, 0, 0, 1, 1, buffer);
+    uint32_t word = readSectorsWith(FAKE_OPS, fakeBox, 0, 0, 0, 1, 1, buffer);
     EXPECT_TRUE(sectorReadFailed(word));
     EXPECT_EQ(sectorReadErrorCode(word), 0x5Du);
     fw.positionError = 0x100;
-    EXPECT_TRUE(sectorReadFailed(readSectorsWith(FAKE_OPS, 0, 0, 0, 1, 1, buffer)));
+    EXPECT_TRUE(sectorReadFailed(readSectorsWith(FAKE_OPS, fakeBox, 0, 0, 0, 1, 1, buffer)));
 
     ASSERT_EQ(fw.boxes.size(), 3u);
     EXPECT_EQ(fw.boxes[0], "Reading error ( code=17h )");
@@ -215,14 +224,14 @@ TEST_F(DriveLogic, ReadOfAnUnopenableDriveAndOfSectorZero) {
     app.driveTable[0] = {1024, 16, 63, 512};
     fw.drives = {failing(2)};
     uint8_t buffer[512];
-    EXPECT_EQ(readSectorsWith(FAKE_OPS, 0, 0, 0, 1, 1, buffer), SECTOR_RESULT_OPEN_FAILED);
+    EXPECT_EQ(readSectorsWith(FAKE_OPS, fakeBox, 0, 0, 0, 1, 1, buffer), SECTOR_RESULT_OPEN_FAILED);
     ASSERT_EQ(fw.boxes.size(), 1u);
     EXPECT_EQ(fw.boxes[0], "Can't open disk!");
 
     // Sector 0 names no sector: refused without touching the device.
     fw.drives = {answering(1024, 16, 63, 512)};
     fw.opened.clear();
-    uint32_t word = readSectorsWith(FAKE_OPS, 0, 5, 0, 0, 1, buffer);
+    uint32_t word = readSectorsWith(FAKE_OPS, fakeBox, 0, 5, 0, 0, 1, buffer);
     EXPECT_TRUE(sectorReadFailed(word));
     EXPECT_EQ(sectorReadErrorCode(word), SYS_ERROR_SECTOR_NOT_FOUND);
     EXPECT_TRUE(fw.opened.empty());

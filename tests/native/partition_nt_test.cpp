@@ -22,7 +22,7 @@ struct Device {
 };
 Device* device;
 
-intptr_t devOpen(const char*) {
+intptr_t devOpen(const char*, bool) {
     if (!device->opens) return DEVICE_INVALID;
     device->handles++;
     return 5;
@@ -41,23 +41,32 @@ bool devRead(intptr_t, void* buffer, uint32_t bytes) {
     return true;
 }
 void devClose(intptr_t) { device->handles--; }
-void recordBox(void*, const char* text, uint32_t style) {
+int32_t recordBox(void*, const char* text, uint32_t style) {
     EXPECT_EQ(style, 0x10u);
     device->boxes.push_back(text);
+    return 1;
 }
-void devExit(int) { ADD_FAILURE() << "a read must never end the process"; }
 
-const DeviceOps DEVICE_OPS = {devOpen, devLastError, devGeometry, devSetPosition, devRead, devClose, recordBox, devExit};
+const DeviceOps DEVICE_OPS = {
+    .open = devOpen,
+    .lastError = devLastError,
+    .getGeometry = devGeometry,
+    .setPosition = devSetPosition,
+    .read = devRead,
+    .readAt = nullptr,
+    .close = devClose,
+};
 
 uint32_t readThroughDevice(uint32_t drive, uint32_t c, uint32_t h, uint32_t s, uint32_t count, void* buffer) {
-    return readSectorsWith(DEVICE_OPS, drive, c, h, s, count, buffer);
+    return readSectorsWith(DEVICE_OPS, recordBox, drive, c, h, s, count, buffer);
 }
 
 alignas(4096) uint8_t pages[4096];
 void* pageAllocate(uint32_t bytes) { return bytes <= sizeof pages ? pages : nullptr; }
 void pageRelease(void*) {}
 
-const PartitionWalkOps WALK_OPS = {readThroughDevice, pageAllocate, pageRelease, recordBox};
+const PartitionWalkOps WALK_OPS = {
+    .readSectors = readThroughDevice, .allocate = pageAllocate, .release = pageRelease, .showBox = recordBox};
 
 class PartitionNtTest : public ::testing::Test {
 protected:

@@ -88,9 +88,12 @@ void fakeRelease(void* block) {
     disk.releases++;
 }
 
-void fakeBox(void* owner, const char* text, uint32_t style) { disk.boxes.push_back({owner, text, style}); }
+int32_t fakeBox(void* owner, const char* text, uint32_t style) {
+    disk.boxes.push_back({owner, text, style});
+    return 1;
+}
 
-const PartitionWalkOps fakeOps = {fakeRead, fakeAllocate, fakeRelease, fakeBox};
+const PartitionWalkOps fakeOps = {.readSectors = fakeRead, .allocate = fakeAllocate, .release = fakeRelease, .showBox = fakeBox};
 
 struct Entry {
     uint8_t bytes[16];

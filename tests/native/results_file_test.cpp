@@ -32,12 +32,14 @@ bool write(intptr_t, const char* bytes, uint32_t length) {
 }
 void close(intptr_t) { ++w->closes; }
 uint32_t lastError() { return w->opens ? 0x70 : 0x20; }
-void showBox(void*, const char* text, const char* caption, uint32_t style) {
+int32_t showBox(void*, const char* text, const char* caption, uint32_t style) {
     EXPECT_STREQ(caption, "Lasergauge");
     EXPECT_EQ(style, 0x10u);
     w->boxes.push_back(text);
+    return 1;
 }
-const ResultsFileOps OPS = {askPath, create, write, close, lastError, showBox};
+const ResultsFileOps OPS = {
+    .askPath = askPath, .create = create, .write = write, .close = close, .lastError = lastError, .showBox = showBox};
 
 class ResultsFile : public ::testing::Test {
 protected:

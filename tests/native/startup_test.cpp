@@ -54,10 +54,12 @@ void* findProcedure(uintptr_t, const char* name) {
     if (!strcmp(name, "GetDriveParameters32")) return s->hasParams ? (void*)paramsStub : nullptr;
     return nullptr;
 }
-void showBox(const char* text, uint32_t style) {
+int32_t showBox(void* owner, const char* text, uint32_t style) {
+    EXPECT_EQ(owner, nullptr) << "start-up's boxes have no owner";
     s->calls.push_back("box");
     s->boxes.push_back(text);
     s->styles.push_back(style);
+    return 1;
 }
 uint32_t enumerateNt(DriveGeometry*) {
     s->calls.push_back("enumNt");
@@ -69,8 +71,19 @@ uint32_t enumerateLegacy(DriveGeometry*) {
 }
 void runMainDialog() { s->calls.push_back("dialog"); }
 
-const StartupOps OPS = {findMainWindow, isMinimised, restore,     bringToFront,    queryPlatform, loadLibrary,
-                        findProcedure,  showBox,     enumerateNt, enumerateLegacy, runMainDialog};
+const StartupOps OPS = {
+    .findMainWindow = findMainWindow,
+    .isMinimised = isMinimised,
+    .restore = restore,
+    .bringToFront = bringToFront,
+    .queryPlatform = queryPlatform,
+    .loadLibrary = loadLibrary,
+    .findProcedure = findProcedure,
+    .showBox = showBox,
+    .enumerateNt = enumerateNt,
+    .enumerateLegacy = enumerateLegacy,
+    .runMainDialog = runMainDialog,
+};
 
 class Startup : public ::testing::Test {
 protected:

@@ -21,8 +21,7 @@ namespace {
 // 64 KiB per cylinder: 4 heads of 32 sectors of 512 bytes.
 const uint32_t HEADS = 4, SECTORS = 32, BYTES = 512, CYLINDER_KIB = 64;
 // The paced drive runs from 640 kB/s at cylinder 0 down to 320 at cylinder 39,
-// so a cylinder takes 100 to 200 ms: long against the tick, which moves in
-// steps of about 16 ms and lags the true time by up to about 20.
+// so a cylinder takes 100 to 200 ms.
 const uint32_t PACED_CYLINDERS = 40, FIRST_KBPS = 640, LAST_KBPS = 320;
 const uint32_t FAULTY_CYLINDERS = 10;
 
@@ -46,7 +45,7 @@ void ignoreTrack(uint32_t) {}
 void recordEnd(bool any) { rec.ended.push_back(any); }
 
 BenchPlatform recordingPlatform() {
-    BenchPlatform platform = win32BenchPlatform();
+    BenchPlatform platform = WIN32_BENCH_PLATFORM;
     platform.showBox = recordBox;
     platform.statusText = recordStatus;
     platform.trackMeasured = ignoreTrack;
@@ -150,32 +149,22 @@ uint32_t checkLinesAndSummary(uint32_t cylinders) {
     return total;
 }
 
-TEST_F(WineBench, PacedDriveMeasuresItsProfileWithinTheTick) {
+// A whole run through the stand-in's paced drive: every cylinder's status
+// line agrees with its stored speed and the summary with the lines. (How
+// close the speeds come to the drive's profile is the benchmark's figure,
+// tools/bench-fidelity, not a test's.)
+TEST_F(WineBench, PacedDriveRunGivesEveryLineAndTheSummary) {
     runBenchmarkLegacyWith(recordingPlatform(), read);
     ASSERT_EQ(app.tracksDone, PACED_CYLINDERS);
     ASSERT_EQ(rec.statuses.size(), PACED_CYLINDERS + 1);
     EXPECT_EQ(rec.ended, std::vector<bool>{true});
     EXPECT_TRUE(rec.prompts.empty());
     checkLinesAndSummary(PACED_CYLINDERS);
-
-    // A paced read never ends early, so a cylinder can look faster than its
-    // profile only by the tick's quantisation. It can look slower when the
-    // machine is busy, so that side allows a few stragglers.
-    const uint32_t tickMs = 20, busyMs = 15;
-    uint32_t slow = 0;
-    for (uint32_t c = 0; c < PACED_CYLINDERS; ++c) {
-        uint32_t kbps = FIRST_KBPS - (FIRST_KBPS - LAST_KBPS) * c / (PACED_CYLINDERS - 1);
-        uint32_t profileMs = CYLINDER_KIB * 1000u / kbps;
-        uint32_t speed = app.trackSpeeds[c];
-        EXPECT_LE(speed, CYLINDER_KIB * 1000u / (profileMs - tickMs)) << "cylinder " << c << ", profile " << kbps;
-        if (speed < CYLINDER_KIB * 1000u / (profileMs + 1 + tickMs + busyMs)) ++slow;
-    }
-    EXPECT_LE(slow, PACED_CYLINDERS / 10) << rec.statuses.back();
 }
 
 TEST_F(WineBench, InjectedErrorPromptsInCodePage936AndCancelEndsTheRun) {
     app.selectedDrive = 1;
-    rec.answer = BENCH_ANSWER_CANCEL;
+    rec.answer = BOX_ANSWER_CANCEL;
     runBenchmarkLegacyWith(recordingPlatform(), read);
     ASSERT_EQ(rec.prompts.size(), 1u);
     EXPECT_TRUE(rec.ownerRight);
@@ -243,10 +232,10 @@ uint32_t ntNextTrack = 0, ntWrongReads = 0;
 intptr_t openImageInstead(const char* name, bool noBuffering) {
     ntOpenedName = name;
     ntNoBuffering = noBuffering;
-    return win32NtDiskOps().open(ntImage.c_str(), noBuffering);
+    return NT_DEVICE.open(ntImage.c_str(), noBuffering);
 }
 bool readAndCheck(intptr_t handle, void* buffer, uint32_t bytes) {
-    bool ok = win32NtDiskOps().read(handle, buffer, bytes);
+    bool ok = NT_DEVICE.read(handle, buffer, bytes);
     if (!ok || ((uintptr_t)buffer & 0xFFF) != 0 || *(uint32_t*)buffer != ntNextTrack) ++ntWrongReads;
     ++ntNextTrack;
     return ok;
@@ -263,7 +252,7 @@ TEST_F(WineBench, NtBodyReadsTheDeviceSequentially) {
     app.selectedDrive = 3;
     app.noBuffering = 1;
 
-    NtDiskOps device = win32NtDiskOps();
+    DeviceOps device = NT_DEVICE;
     device.open = openImageInstead;
     device.read = readAndCheck;
     runBenchmarkNtWith(recordingPlatform(), device);
@@ -281,7 +270,7 @@ TEST_F(WineBench, NtBodyReadsTheDeviceSequentially) {
 TEST_F(WineBench, NtBodyWithoutTheDeviceEndsWithNothingRead) {
     app.driveTable[9] = {3, HEADS, SECTORS, BYTES};
     app.selectedDrive = 9;
-    runBenchmarkNtWith(recordingPlatform(), win32NtDiskOps());
+    runBenchmarkNtWith(recordingPlatform(), NT_DEVICE);
     EXPECT_EQ(rec.prompts, std::vector<std::string>{"Can't open disk!"});
     EXPECT_EQ(rec.styles, std::vector<uint32_t>{0x10u});
     EXPECT_EQ(rec.statuses, std::vector<std::string>{"No sectors read!"});

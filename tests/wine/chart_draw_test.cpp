@@ -469,13 +469,62 @@ TEST_F(ChartPaint, CopiesTheSurfaceAndFillsTheSwatches) {
     }
 }
 
+uint32_t zigzag(uint32_t t) { return 12000 - 6 * t + (t % 2 ? 800 : 0); }
+
+// Every drawing step gives back what it takes. A process can hold 65,480
+// GDI objects under Wine (and Windows 9x has a 64 KB GDI heap); the test
+// holds all but a few hundred of them itself, so that a step keeping one
+// pen, brush, font or DC per call uses up the rest within the steps below,
+// and the checks after them find no object to make and a chart drawn
+// without its pens and brushes.
+TEST_F(ChartPaint, NoDrawingStepKeepsAnObject) {
+    std::vector<HPEN> held;
+    for (HPEN pen; held.size() < 70000 && (pen = CreatePen(PS_SOLID, 1, RED)) != nullptr;) held.push_back(pen);
+    ASSERT_GT(held.size(), 1000u) << "the process's GDI objects could not be counted out";
+    for (size_t i = 0; i < 600; ++i) {
+        DeleteObject(held.back());
+        held.pop_back();
+    }
+    const int STEPS = 1000;
+    for (int i = 0; i < STEPS; ++i) {
+        drawChartBackground();
+        app.trackSpeeds[i % 1024] = zigzag((uint32_t)i % 1024);
+        plotTrackSpeed((uint32_t)i % 1024);
+        paintMainWindow(shared.window);
+    }
+    LOGFONTA font = {};
+    font.lfHeight = 14;
+    HPEN pen = CreatePen(PS_SOLID, 1, RED);
+    HBRUSH brush = CreateSolidBrush(RED);
+    HFONT probe = CreateFontIndirectA(&font);
+    HDC dc = CreateCompatibleDC(nullptr);
+    EXPECT_NE(pen, nullptr);
+    EXPECT_NE(brush, nullptr);
+    EXPECT_NE(probe, nullptr);
+    EXPECT_NE(dc, nullptr);
+    DeleteObject(pen);
+    DeleteObject(brush);
+    DeleteObject(probe);
+    DeleteDC(dc);
+    // And the chart still draws: its background, bands and a curve.
+    drawChartBackground();
+    for (uint32_t t = 0; t < 300; ++t) {
+        app.trackSpeeds[t] = 4000 + 30 * t;
+        plotTrackSpeed(t);
+    }
+    const Pixels surface = surfacePixels();
+    EXPECT_GT(surface.count(RED), 100);
+    EXPECT_COLOUR(surface, 300, 25, BACKGROUND);
+    EXPECT_COLOUR(surface, 300, MIDDLE, OTHER);
+    for (HPEN pen : held) DeleteObject(pen);
+}
+
 // A run's notifications as the worker gives them, through the main dialog's
 // real bindings: the worker posts and never waits (it finishes before the
 // window has handled anything), then the window thread shows every status
 // line in order, draws the same curve as when drawn directly, ends with
 // runEnded, and paints once for all the segments, not once for each, and
 // what it painted is the whole curve.
-uint32_t zigzag(uint32_t t) { return 12000 - 6 * t + (t % 2 ? 800 : 0); }
 
 std::string runStatus(uint32_t t) { return "Track " + std::to_string(t) + "."; }
 

@@ -17,21 +17,22 @@
 namespace {
 
 std::vector<std::string> boxes;
-void recordBox(void*, const char* text, uint32_t style) {
+int32_t recordBox(void*, const char* text, uint32_t style) {
     EXPECT_EQ(style, (uint32_t)MB_ICONERROR);
     boxes.push_back(text);
+    return IDOK;
 }
 
 // The real bindings with boxes recorded instead of shown, so a failure cannot
 // leave a modal box waiting on the test.
 PartitionWalkOps recordingOps() {
-    PartitionWalkOps ops = partitionWalkOps();
+    PartitionWalkOps ops = PARTITION_WALK_OPS;
     ops.showBox = recordBox;
     return ops;
 }
 
 TEST(PartitionWalkBinding, SectorBufferComesFromWholePages) {
-    const PartitionWalkOps& ops = partitionWalkOps();
+    const PartitionWalkOps& ops = PARTITION_WALK_OPS;
     void* block = ops.allocate(512);
     ASSERT_NE(block, nullptr);
     EXPECT_EQ((uintptr_t)block % 4096, 0u);

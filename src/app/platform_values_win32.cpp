@@ -1,0 +1,33 @@
+// Holds the logic's names for the system's values against the system's own
+// headers: a wrong value fails the build instead of a call.
+#include <windows.h>
+#include <winioctl.h>
+
+#include <stddef.h>
+
+#include "app/platform_values.h"
+
+static_assert(BOX_OK == MB_OK, "MB_OK");
+static_assert(BOX_YES_NO_CANCEL == MB_YESNOCANCEL, "MB_YESNOCANCEL");
+static_assert(BOX_ICON_ERROR == MB_ICONERROR, "MB_ICONERROR");
+static_assert(BOX_ICON_INFORMATION == MB_ICONINFORMATION, "MB_ICONINFORMATION");
+static_assert(BOX_ANSWER_CANCEL == IDCANCEL, "IDCANCEL");
+static_assert(BOX_ANSWER_YES == IDYES, "IDYES");
+static_assert(BOX_ANSWER_NO == IDNO, "IDNO");
+static_assert(COMMAND_CANCEL == IDCANCEL, "IDCANCEL as a command");
+static_assert(NOTIFY_SELECTION_CHANGE == CBN_SELCHANGE, "CBN_SELCHANGE");
+static_assert(SYS_ERROR_ACCESS_DENIED == ERROR_ACCESS_DENIED, "ERROR_ACCESS_DENIED");
+static_assert(SYS_ERROR_SECTOR_NOT_FOUND == ERROR_SECTOR_NOT_FOUND, "ERROR_SECTOR_NOT_FOUND");
+static_assert(PRIORITY_CLASS_NORMAL == NORMAL_PRIORITY_CLASS, "NORMAL_PRIORITY_CLASS");
+static_assert(PRIORITY_CLASS_REALTIME == REALTIME_PRIORITY_CLASS, "REALTIME_PRIORITY_CLASS");
+static_assert(THREAD_PRIORITY_VALUE_LOWEST == THREAD_PRIORITY_LOWEST, "THREAD_PRIORITY_LOWEST");
+static_assert(THREAD_PRIORITY_VALUE_NORMAL == THREAD_PRIORITY_NORMAL, "THREAD_PRIORITY_NORMAL");
+static_assert(THREAD_PRIORITY_VALUE_TIME_CRITICAL == THREAD_PRIORITY_TIME_CRITICAL, "THREAD_PRIORITY_TIME_CRITICAL");
+static_assert(PLATFORM_ID_WINDOWS == VER_PLATFORM_WIN32_WINDOWS, "VER_PLATFORM_WIN32_WINDOWS");
+static_assert(PLATFORM_ID_NT == VER_PLATFORM_WIN32_NT, "VER_PLATFORM_WIN32_NT");
+static_assert(VERSION_RECORD_SIZE == sizeof(OSVERSIONINFOA), "OSVERSIONINFOA");
+static_assert(DISK_GEOMETRY_SIZE == sizeof(DISK_GEOMETRY), "DISK_GEOMETRY");
+#ifndef _WIN64
+static_assert(SAVE_AS_RECORD_SIZE_32 == offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR),
+              "OPENFILENAMEA up to lpTemplateName");
+#endif
