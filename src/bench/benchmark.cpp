@@ -210,6 +210,7 @@ static TrackReadResult readLegacyTrack(void* disk, uint32_t cylinder, uint32_t h
     return TRACK_READ_FAILED;
 }
 
+// Kept as they are, as NT_BODY's.
 static const BenchmarkBody LEGACY_BODY = {
     .promptFormat = "Reading error ( code=%Xh )\n栈道  %u, 柱头 %u.\nShow this message if error will be occured?",
     .statusFormat = "栈道  %u. 速度  %u kB/s. 最低速度  %u, 最高速度  %u.",
