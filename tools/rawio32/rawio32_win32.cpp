@@ -143,12 +143,15 @@ uint32_t readFromImage(const StandinReadPlan& plan, uint32_t driveNumber, void* 
         debugLine(message);
         return STANDIN_WORD_READ_FAILED;
     }
-    OVERLAPPED at;
-    memset(&at, 0, sizeof at);
-    at.Offset = (DWORD)plan.offset;
-    at.OffsetHigh = (DWORD)(plan.offset >> 32);
+    // Positioned by the file pointer (every call holds the lock), not by an
+    // OVERLAPPED offset: Wine makes a server round trip for each read given
+    // an OVERLAPPED, which doubled the cost of a track read and made it
+    // depend on how soon the wine server woke.
+    LONG high = (LONG)(plan.offset >> 32);
     DWORD got = 0;
-    if (!ReadFile(image, buffer, plan.bytes, &got, &at) || got != plan.bytes) {
+    if ((SetFilePointer(image, (LONG)(uint32_t)plan.offset, &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+         GetLastError() != NO_ERROR) ||
+        !ReadFile(image, buffer, plan.bytes, &got, nullptr) || got != plan.bytes) {
         snprintf(message, sizeof message, "drive 0x%02X: reading %s at offset %llu failed (error %lu)",
                  (unsigned)driveNumber, drive.image, (unsigned long long)plan.offset, (unsigned long)GetLastError());
         debugLine(message);
