@@ -182,7 +182,7 @@ open_nt_window() {
 # steal_mark: on a shared virtual machine it is what moves the figures most.
 steal_mark() { read -r STEAL0 TOTAL0 < <(awk '/^cpu /{ print $9, $2+$3+$4+$5+$6+$7+$8+$9 }' /proc/stat); }
 steal_since() {
-    awk -v s="$STEAL0" -v t="$TOTAL0" '/^cpu /{ total = $2+$3+$4+$5+$6+$7+$8+$9; printf "%.1f\n", total > t ? ($9 - s) * 100 / (total - t) : 0 }' /proc/stat
+    awk -v s="$STEAL0" -v t="$TOTAL0" '/^cpu /{ total = $2+$3+$4+$5+$6+$7+$8+$9; printf "%.1f\n", (total > t ? ($9 - s) * 100 / (total - t) : 0) }' /proc/stat
 }
 
 # One whole run of drive list item ITEM with the check boxes 107 (high
