@@ -21,6 +21,7 @@ struct StandinState {
     HANDLE images[STANDIN_MAX_DRIVES];
     uint64_t deadlinesUs[STANDIN_MAX_DRIVES];
     HANDLE stats;
+    HANDLE neverSet;  // see freshenTick
     StandinPass passes[STANDIN_MAX_DRIVES];
     LARGE_INTEGER frequency;
     char configText[CONFIG_TEXT_SIZE];
@@ -44,18 +45,38 @@ uint64_t nowMicroseconds() {
     return ticks / frequency * 1000000u + ticks % frequency * 1000000u / frequency;
 }
 
+// Wine brings GetTickCount up to date whenever its server handles a request
+// and otherwise only every 16 ms, while a real system's tick runs by itself.
+// A read that makes no request (as reads from a file make none) would leave
+// the tick the program takes after a cylinder up to 16 ms stale, and its
+// cylinder times that much short. This waits on an event that is never set,
+// which costs one request and nothing else.
+void freshenTick() { WaitForSingleObject(standin.neverSet, 0); }
+
+// How long before a deadline the tick is freshened: the request takes about
+// 0.1 ms on a busy 2-core machine, and a tick older than this is within its
+// millisecond.
+enum { TICK_FRESHEN_LEAD_US = 300 };
+
 // Sleeps most of the way (Sleep overshoots by up to half a millisecond, and
 // a late return shifts every later deadline) and yields the processor for
 // the last stretch rather than spinning on it: a real disk reads by DMA and
 // leaves the processor to the program's other threads, and a spinning drive
-// left the window's thread one core of two.
-void waitUntil(uint64_t deadlineUs) {
+// left the window's thread one core of two. With FRESH_TICK, the tick is
+// freshened just before the deadline (or after it, when the read was late).
+void waitUntil(uint64_t deadlineUs, bool freshTick) {
     for (;;) {
         uint64_t now = nowMicroseconds();
-        if (now >= deadlineUs) return;
+        if (now >= deadlineUs) break;
         uint64_t remaining = deadlineUs - now;
+        if (freshTick && remaining <= TICK_FRESHEN_LEAD_US) {
+            freshenTick();
+            freshTick = false;
+            continue;
+        }
         Sleep(remaining > 2500 ? (DWORD)((remaining - 1500) / 1000) : 0);
     }
+    if (freshTick) freshenTick();
 }
 
 // Called with the lock held.
@@ -65,6 +86,7 @@ void loadConfigOnce() {
     QueryPerformanceFrequency(&standin.frequency);
     for (int i = 0; i < STANDIN_MAX_DRIVES; ++i) standin.images[i] = INVALID_HANDLE_VALUE;
     standin.stats = INVALID_HANDLE_VALUE;
+    standin.neverSet = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
     char modulePath[MAX_PATH];
     DWORD length = GetModuleFileNameA(standin.module, modulePath, sizeof modulePath);
@@ -201,7 +223,7 @@ __declspec(dllexport) uint32_t SECTOR_SERVICE_CALL ReadPhysicalSector32(uint32_t
                                                     : 0;
             uint64_t& deadline = standin.deadlinesUs[plan.driveIndex];
             deadline = paceNextDeadline(deadline, entered, paceTransferMicroseconds(plan.bytes, kbps), window);
-            waitUntil(deadline);
+            waitUntil(deadline, readEndsCylinder(drive, head, sector, count));
         }
         word = count;
     }
@@ -245,6 +267,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
             if (standin.loaded && standin.images[i] != INVALID_HANDLE_VALUE) CloseHandle(standin.images[i]);
         }
         if (standin.loaded && standin.stats != INVALID_HANDLE_VALUE) CloseHandle(standin.stats);
+        if (standin.loaded && standin.neverSet != nullptr) CloseHandle(standin.neverSet);
         DeleteCriticalSection(&standin.lock);
     }
     return TRUE;

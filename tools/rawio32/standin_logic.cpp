@@ -337,6 +337,10 @@ uint32_t cylinderRateKbps(const StandinDrive& drive, uint32_t cylinder) {
     return paceRateKbps(drive.firstKbps, drive.lastKbps, drive.cylinders, cylinder);
 }
 
+bool readEndsCylinder(const StandinDrive& drive, uint32_t head, uint32_t sector, uint32_t count) {
+    return head == drive.heads - 1 && sector + count - 1 == drive.sectorsPerTrack;
+}
+
 bool countPassRead(StandinPass* pass, const StandinDrive& drive, uint32_t cylinder, uint32_t head, uint32_t sector,
                    uint32_t count, uint64_t entryUs, uint64_t exitUs) {
     const bool wholeTrack = sector == 1 && count == drive.sectorsPerTrack;
@@ -348,7 +352,7 @@ bool countPassRead(StandinPass* pass, const StandinDrive& drive, uint32_t cylind
     ++pass->calls;
     pass->insideUs += exitUs - entryUs;
     pass->lastUs = exitUs;
-    if (!(wholeTrack && cylinder == drive.cylinders - 1 && head == drive.heads - 1)) return false;
+    if (!(wholeTrack && cylinder == drive.cylinders - 1 && readEndsCylinder(drive, head, sector, count))) return false;
     pass->open = false;
     return true;
 }

@@ -108,6 +108,10 @@ uint32_t cylinderRateKbps(const StandinDrive& drive, uint32_t cylinder);
 // every sector) begins one, and a read of its whole last track ends it. The
 // stats file gets one line per pass, at its end, so counting costs a read no
 // more than two clock readings.
+// True for a read that reaches the end of its cylinder's last track (the
+// read after which the program takes the cylinder's closing tick).
+bool readEndsCylinder(const StandinDrive& drive, uint32_t head, uint32_t sector, uint32_t count);
+
 struct StandinPass {
     bool open;
     uint32_t number;

@@ -250,6 +250,10 @@ TEST(StandinStatsTest, CountsWholePasses) {
     EXPECT_STREQ(line, "drive=0x80 pass=2 calls=4 inside_us=170 span_us=240\n");
     EXPECT_EQ(length, strlen(line));
     EXPECT_FALSE(countPassRead(&pass, d, 1, 1, 1, 8, 1300, 1310));  // after the end, until the next pass
+    // The read that ends a cylinder (whose tick the program takes next).
+    EXPECT_TRUE(readEndsCylinder(d, 1, 5, 4));
+    EXPECT_FALSE(readEndsCylinder(d, 1, 1, 7));
+    EXPECT_FALSE(readEndsCylinder(d, 0, 1, 8));
 }
 
 }  // namespace
