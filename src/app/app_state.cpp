@@ -35,6 +35,10 @@ static AppState initialAppState() {
         .statusSlots = {},
         .statusSlotsUsed = 0,
         .statusSlotWaiting = 0,
+        .runNotes = {},
+        .runNotesQueued = 0,
+        .runNotesShown = 0,
+        .runTimerOn = 0,
     };
 }
 

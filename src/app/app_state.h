@@ -15,6 +15,10 @@ enum {
     // this run's end has been handled on the dialog thread, which comes after
     // all of its texts, so no slot is reused before its text was shown.
     STATUS_SLOTS = MAX_TRACKS + 1,
+    // A run's notes to the dialog thread: at most one per text and one for
+    // the end; the same reasoning keeps a note from being overwritten before
+    // it was handled.
+    RUN_NOTES = STATUS_SLOTS + 1,
     // The longest text (a summary with six 10-digit numbers) is 115 bytes.
     STATUS_TEXT_SIZE = 128,
 };
@@ -55,6 +59,13 @@ struct SectorService {
 // notification trackMeasured, plotTrackSpeed) means one whole cylinder, as
 // in every text the program shows and in the results file: these names are
 // the design's and stay. trackBytes() alone is a real track, one head's.
+// One run message on its way to the dialog thread (see RunMessage).
+struct RunNote {
+    int32_t message;
+    uint32_t value;
+    uint32_t text;  // a status slot plus 1, or 0 for none
+};
+
 struct AppState {
     const char* const yLabelFormat;
     const char* const xLabelFormat;
@@ -86,6 +97,15 @@ struct AppState {
     uint32_t statusSlotsUsed;
     // The slot of a text no run message has carried yet, plus 1; 0 for none.
     uint32_t statusSlotWaiting;
+    // The run's messages in their order (see RunMessage): written by the
+    // worker, each published by raising runNotesQueued; handled by the
+    // dialog thread, which alone moves runNotesShown. The counts wrap.
+    RunNote runNotes[RUN_NOTES];
+    uint32_t runNotesQueued;
+    uint32_t runNotesShown;
+    // Set by the dialog thread while its drain timer runs; without one the
+    // worker wakes the dialog thread for each cylinder instead.
+    volatile int32_t runTimerOn;
 };
 
 extern AppState app;

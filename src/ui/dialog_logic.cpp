@@ -81,6 +81,7 @@ void startRunWith(const DialogOps& ops, void* dialog) {
     ops.enable(dialog, IDC_HIGH_PRIORITY, false);
     ops.enable(dialog, IDC_NO_BUFFERING, false);
     ops.requestFocus(dialog, IDC_STOP);
+    app.runTimerOn = ops.setDrainTimer(dialog, true) ? 1 : 0;
     if (!ops.startWorker(app.platformKind)) {
         // No worker means no runEnded: end the run here so the window
         // does not stay stuck in its running state.
@@ -132,28 +133,40 @@ static uint32_t takeWaitingText() {
     return text;
 }
 
-void postStatusTextWith(const DialogOps& ops, const char* text) {
+// The note and its text are written before the count that publishes them.
+static void queueRunNote(int message, uint32_t value) {
+    const uint32_t queued = app.runNotesQueued;
+    app.runNotes[queued % RUN_NOTES] = RunNote{message, value, takeWaitingText()};
+    __atomic_store_n(&app.runNotesQueued, queued + 1, __ATOMIC_RELEASE);
+}
+
+void postStatusTextWith(const DialogOps&, const char* text) {
     // Two texts in a row: the first goes on its own, so that none is lost.
-    if (app.statusSlotWaiting != 0) ops.post(app.mainWindow, RUN_STATUS_TEXT, 0, takeWaitingText());
+    if (app.statusSlotWaiting != 0) queueRunNote(RUN_STATUS_TEXT, 0);
     const uint32_t slot = app.statusSlotsUsed++ % STATUS_SLOTS;
     formatText(app.statusSlots[slot], STATUS_TEXT_SIZE, "%s", text);
     app.statusSlotWaiting = slot + 1;
 }
 
 void postTrackMeasuredWith(const DialogOps& ops, uint32_t track) {
-    ops.post(app.mainWindow, RUN_TRACK_MEASURED, track, takeWaitingText());
+    queueRunNote(RUN_TRACK_MEASURED, track);
+    if (!app.runTimerOn) ops.wake(app.mainWindow);
 }
 
 void postRunEndedWith(const DialogOps& ops, bool anyTrackRead) {
-    ops.post(app.mainWindow, RUN_ENDED, anyTrackRead ? 1u : 0u, takeWaitingText());
+    queueRunNote(RUN_ENDED, anyTrackRead ? 1u : 0u);
+    ops.wake(app.mainWindow);
 }
 
-void handleRunMessageWith(const DialogOps& ops, int message, uint32_t value, uint32_t text) {
-    if (text != 0 && text <= STATUS_SLOTS) statusTextWith(ops, app.statusSlots[text - 1]);
-    switch (message) {
-    case RUN_TRACK_MEASURED: trackMeasuredWith(ops, value); break;
-    case RUN_ENDED: runEndedWith(ops, value != 0); break;
-    default: break;
+void handleRunNotesWith(const DialogOps& ops) {
+    while (app.runNotesShown != __atomic_load_n(&app.runNotesQueued, __ATOMIC_ACQUIRE)) {
+        const RunNote note = app.runNotes[app.runNotesShown++ % RUN_NOTES];
+        if (note.text != 0 && note.text <= STATUS_SLOTS) statusTextWith(ops, app.statusSlots[note.text - 1]);
+        switch (note.message) {
+        case RUN_TRACK_MEASURED: trackMeasuredWith(ops, note.value); break;
+        case RUN_ENDED: runEndedWith(ops, note.value != 0); break;
+        default: break;
+        }
     }
 }
 
@@ -167,6 +180,8 @@ void trackMeasuredWith(const DialogOps& ops, uint32_t track) {
 void runEndedWith(const DialogOps& ops, bool anyTrackRead) {
     void* dialog = app.mainWindow;
     app.runFlag = 0;
+    if (app.runTimerOn) ops.setDrainTimer(dialog, false);
+    app.runTimerOn = 0;
     if (anyTrackRead) ops.enable(dialog, IDC_SAVE, true);
     ops.enable(dialog, IDC_STOP, false);
     ops.enable(dialog, IDC_DRIVE_LIST, true);

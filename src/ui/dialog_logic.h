@@ -37,17 +37,23 @@ struct DialogOps {
     // Stops a run and waits until no worker is inside the sector service.
     bool (*stopWorkerBeforeUnload)();
     void (*freeLibrary)(void* module);
-    // Queues a run message for the dialog thread and returns at once; text
-    // is a status slot plus 1, or 0 for no text.
-    void (*post)(void* window, int message, uint32_t value, uint32_t text);
+    // Asks the dialog thread to handle the run's queued messages soon
+    // (handleRunNotesWith) and returns at once.
+    void (*wake)(void* window);
+    // Starts or stops the dialog thread's drain timer, which calls
+    // handleRunNotesWith while a run lasts; false when no timer could be made.
+    bool (*setDrainTimer)(void* dialog, bool on);
 };
 
-// What a run tells the window. The worker posts these (post*With) and goes
-// on; the dialog thread acts on each in turn (handleRunMessageWith), in the
-// order they were posted, so it alone touches the controls and the chart.
-// A status text rides with the next message, so a cylinder costs the worker
-// one message: its status line with its curve segment, the summary with the
-// end. The dialog thread shows the text first.
+// What a run tells the window. The worker queues these (post*With) in
+// AppState's runNotes and goes on; the dialog thread acts on each in turn
+// (handleRunNotesWith), in the order they were queued, so it alone touches
+// the controls and the chart. A status text rides with the next message:
+// its status line with its curve segment, the summary with the end. The
+// dialog thread shows the text first. The worker wakes the dialog thread
+// only for the end: a wake costs Wine a wine-server round trip of 0.1 to
+// 0.2 ms, which per cylinder was most of the program's time between reads,
+// so while a run lasts the dialog thread drains the queue on a timer.
 enum RunMessage {
     RUN_STATUS_TEXT,     // only a text (one that no other message carried)
     RUN_TRACK_MEASURED,  // value: the cylinder
@@ -69,7 +75,7 @@ void closeMainDialogWith(const DialogOps& ops);
 void postStatusTextWith(const DialogOps& ops, const char* text);
 void postTrackMeasuredWith(const DialogOps& ops, uint32_t track);
 void postRunEndedWith(const DialogOps& ops, bool anyTrackRead);
-void handleRunMessageWith(const DialogOps& ops, int message, uint32_t value, uint32_t text);
+void handleRunNotesWith(const DialogOps& ops);
 void statusTextWith(const DialogOps& ops, const char* text);
 void trackMeasuredWith(const DialogOps& ops, uint32_t track);
 void runEndedWith(const DialogOps& ops, bool anyTrackRead);

@@ -51,13 +51,19 @@ static void deleteFont(void* font) {
 static bool stopWorker() { return stopWorkerBeforeUnload(5000); }
 static void freeLibrary(void* module) { FreeLibrary((HMODULE)module); }
 
-// The run messages (RunMessage) as private messages of the dialog.
-#define WM_RUN_FIRST (WM_APP + 2)
-static void post(void* window, int message, uint32_t value, uint32_t text) {
+// Asks the dialog to handle the run's queued messages (RunMessage).
+#define WM_RUN_NOTES (WM_APP + 2)
+static void wake(void* window) {
     // Fails only once the window is gone (a close during the run) or past the
-    // system's queue limit, which a run's at most 1024 + 1 messages, drained
-    // as they come, never reach.
-    PostMessageA((HWND)window, WM_RUN_FIRST + message, (WPARAM)value, (LPARAM)text);
+    // system's queue limit, which wakes handled as they come never reach.
+    PostMessageA((HWND)window, WM_RUN_NOTES, 0, 0);
+}
+// Often enough that the status line follows each cylinder of a real disk
+// (Windows 95 and 98 round it up to their 55 ms tick).
+enum { DRAIN_TIMER_ID = 1, DRAIN_TIMER_MS = 20 };
+static bool setDrainTimer(void* dialog, bool on) {
+    if (!on) return KillTimer((HWND)dialog, DRAIN_TIMER_ID) != 0;
+    return SetTimer((HWND)dialog, DRAIN_TIMER_ID, DRAIN_TIMER_MS, nullptr) != 0;
 }
 
 static const DialogOps DIALOG_OPS = {
@@ -84,7 +90,8 @@ static const DialogOps DIALOG_OPS = {
     .deleteFont = deleteFont,
     .stopWorkerBeforeUnload = stopWorker,
     .freeLibrary = freeLibrary,
-    .post = post,
+    .wake = wake,
+    .setDrainTimer = setDrainTimer,
 };
 
 void statusText(const char* text) { postStatusTextWith(DIALOG_OPS, text); }
@@ -120,10 +127,12 @@ INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_SETFOCUS:
         SetFocus((HWND)wParam);
         return FALSE;
-    case WM_RUN_FIRST + RUN_STATUS_TEXT:
-    case WM_RUN_FIRST + RUN_TRACK_MEASURED:
-    case WM_RUN_FIRST + RUN_ENDED:
-        handleRunMessageWith(DIALOG_OPS, (int)(message - WM_RUN_FIRST), (uint32_t)wParam, (uint32_t)lParam);
+    case WM_TIMER:
+        // A stray tick after the run's end finds nothing queued.
+        if (wParam == DRAIN_TIMER_ID) handleRunNotesWith(DIALOG_OPS);
+        return TRUE;
+    case WM_RUN_NOTES:
+        handleRunNotesWith(DIALOG_OPS);
         return TRUE;
     }
     return FALSE;

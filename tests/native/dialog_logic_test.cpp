@@ -64,15 +64,13 @@ bool stopWorker() {
     return unloadSafe;
 }
 void freeLib(void*) { note("free"); }
-struct Posted {
-    int message;
-    uint32_t value, text;
-};
-std::vector<Posted> posted;
-void post(void* window, int message, uint32_t value, uint32_t text) {
+int wakes = 0;
+void wake(void* window) {
     EXPECT_EQ(window, app.mainWindow);
-    posted.push_back({message, value, text});
+    ++wakes;
 }
+bool timerMade = true;
+bool drainTimer(void*, bool) { return timerMade; }
 
 const DialogOps OPS = {
     .createChartFont = createFont,
@@ -98,7 +96,8 @@ const DialogOps OPS = {
     .deleteFont = delFont,
     .stopWorkerBeforeUnload = stopWorker,
     .freeLibrary = freeLib,
-    .post = post,
+    .wake = wake,
+    .setDrainTimer = drainTimer,
 };
 
 void* const DIALOG = (void*)0xD1A;
@@ -264,15 +263,18 @@ TEST_F(Dialog, RunEndedClearsTheFlagFirstAndEnablesStartLast) {
     EXPECT_TRUE(saw("on 106"));
 }
 
-// The worker only posts, one message per cylinder; the window acts when it
-// handles them. A whole run's texts (every cylinder's and the summary) are
-// posted before the window handles any, twice over, and each still shows as
-// it was written, before its cylinder's segment.
-TEST_F(Dialog, NotificationsArePostedAndActedOnInTheirOrder) {
+// The worker only queues; the window acts when it handles the queue. A whole
+// run's texts (every cylinder's and the summary) are queued before the
+// window handles any, twice over, and each still shows as it was written,
+// before its cylinder's segment. The worker wakes the window only for the
+// end while the drain timer runs, and for each cylinder when none could be
+// made.
+TEST_F(Dialog, NotificationsAreQueuedAndActedOnInTheirOrder) {
     app.mainWindow = DIALOG;
-    app.runFlag = 1;
     for (int run = 0; run < 2; ++run) {
-        posted.clear();
+        timerMade = run == 0;
+        startRunWith(OPS, DIALOG);
+        wakes = 0;
         calls.clear();
         std::vector<std::string> expected;
         // The second run also has a text that no cylinder carries, which
@@ -294,14 +296,16 @@ TEST_F(Dialog, NotificationsArePostedAndActedOnInTheirOrder) {
         postStatusTextWith(OPS, "summary");
         postRunEndedWith(OPS, true);
         EXPECT_TRUE(calls.empty()) << "the worker touched the window";
-        ASSERT_EQ(posted.size(), MAX_TRACKS + 1u) << "one message per text that no cylinder carries, per cylinder and for the end";
-        for (const auto& m : posted) handleRunMessageWith(OPS, m.message, m.value, m.text);
+        EXPECT_EQ(wakes, run == 0 ? 1 : (int)tracks + 1);
+        handleRunNotesWith(OPS);
         expected.push_back("text 109 summary");
         ASSERT_GE(calls.size(), expected.size());
         EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + expected.size()), expected);
         EXPECT_EQ(calls.back(), "focus 101");
         EXPECT_EQ(app.runFlag, 0);
+        EXPECT_EQ(app.runTimerOn, 0);
     }
+    timerMade = true;
 }
 
 TEST_F(Dialog, CancelEndsTheDialogAndClosingReleasesOnlyWhenSafe) {
