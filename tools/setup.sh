@@ -26,7 +26,13 @@ for p in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
   echo "setup: installing ${missing[*]}"
-  apt-get update -qq
+  # A mirror caught mid-sync fails one index now and then: try again, and
+  # if it still fails, let the install say whether what it needs is there.
+  for attempt in 1 2 3; do
+    apt-get update -qq && break
+    echo "setup: package lists incomplete (attempt $attempt of 3)" >&2
+    [ "$attempt" = 3 ] || sleep 20
+  done
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
