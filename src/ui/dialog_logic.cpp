@@ -159,15 +159,24 @@ void postRunEndedWith(const DialogOps& ops, bool anyTrackRead) {
 }
 
 void handleRunNotesWith(const DialogOps& ops) {
+    // Every line is set on the status control in turn, but it is drawn once,
+    // with the newest: drawn per line, it cost the window more than a fast
+    // drive's reads (the platform's static control paints as its text is set).
+    bool held = false;
     while (app.runNotesShown != __atomic_load_n(&app.runNotesQueued, __ATOMIC_ACQUIRE)) {
         const RunNote note = app.runNotes[app.runNotesShown++ % RUN_NOTES];
-        if (note.text != 0 && note.text <= STATUS_SLOTS) statusTextWith(ops, app.statusSlots[note.text - 1]);
+        if (note.text != 0 && note.text <= STATUS_SLOTS) {
+            if (!held) ops.setRedraw(app.mainWindow, IDC_STATUS, false);
+            held = true;
+            statusTextWith(ops, app.statusSlots[note.text - 1]);
+        }
         switch (note.message) {
         case RUN_TRACK_MEASURED: trackMeasuredWith(ops, note.value); break;
         case RUN_ENDED: runEndedWith(ops, note.value != 0); break;
         default: break;
         }
     }
+    if (held) ops.setRedraw(app.mainWindow, IDC_STATUS, true);
 }
 
 void statusTextWith(const DialogOps& ops, const char* text) { ops.setText(app.mainWindow, IDC_STATUS, text); }

@@ -43,6 +43,9 @@ struct DialogOps {
     // Starts or stops the dialog thread's drain timer, which calls
     // handleRunNotesWith while a run lasts; false when no timer could be made.
     bool (*setDrainTimer)(void* dialog, bool on);
+    // Holds (false) or resumes (true) the drawing of a control while several
+    // texts are set on it in a row; resuming repaints it once.
+    void (*setRedraw)(void* dialog, int id, bool on);
 };
 
 // What a run tells the window. The worker queues these (post*With) in

@@ -66,6 +66,12 @@ static bool setDrainTimer(void* dialog, bool on) {
     return SetTimer((HWND)dialog, DRAIN_TIMER_ID, DRAIN_TIMER_MS, nullptr) != 0;
 }
 
+static void setRedraw(void* dialog, int id, bool on) {
+    HWND control = GetDlgItem((HWND)dialog, id);
+    SendMessageA(control, WM_SETREDRAW, on, 0);
+    if (on) InvalidateRect(control, nullptr, TRUE);
+}
+
 static const DialogOps DIALOG_OPS = {
     .createChartFont = createChartFont,
     .loadPartitionMap = loadPartitionMap,
@@ -92,6 +98,7 @@ static const DialogOps DIALOG_OPS = {
     .freeLibrary = freeLibrary,
     .wake = wake,
     .setDrainTimer = setDrainTimer,
+    .setRedraw = setRedraw,
 };
 
 void statusText(const char* text) { postStatusTextWith(DIALOG_OPS, text); }
