@@ -13,5 +13,5 @@ void plotTrackSpeed(uint32_t track);
 void paintMainWindow(void* dialog);
 // Asks the window to repaint the chart area from the surface.
 void requestChartRepaint(void* window);
-// Asks it to repaint only what plotting cylinder `track` changed.
-void requestSegmentRepaint(void* window, uint32_t track);
+// Asks it to repaint only what plotting cylinders `first` to `last` changed.
+void requestSegmentsRepaint(void* window, uint32_t first, uint32_t last);

@@ -41,6 +41,20 @@ ChartPoint curvePoint(int32_t height, uint32_t track, uint32_t speed) {
     return ChartPoint{(int32_t)(track / 2 + 5), y};
 }
 
+ChartBox segmentsBox(int32_t height, uint32_t first, uint32_t last, const volatile uint32_t* speeds) {
+    ChartBox all{0, 0, 0, 0};
+    bool any = false;
+    for (uint32_t t = first == 0 ? 1 : first; t <= last && t < MAX_TRACKS; ++t) {
+        const ChartBox b = segmentBox(height, t, speeds[t - 1], speeds[t]);
+        if (!any || b.left < all.left) all.left = b.left;
+        if (!any || b.top < all.top) all.top = b.top;
+        if (!any || b.right > all.right) all.right = b.right;
+        if (!any || b.bottom > all.bottom) all.bottom = b.bottom;
+        any = true;
+    }
+    return all;
+}
+
 ChartBox segmentBox(int32_t height, uint32_t track, uint32_t previousSpeed, uint32_t speed) {
     const ChartPoint from = curvePoint(height, track - 1, previousSpeed), to = curvePoint(height, track, speed);
     return ChartBox{from.x < to.x ? from.x : to.x, from.y < to.y ? from.y : to.y, (from.x > to.x ? from.x : to.x) + 1,

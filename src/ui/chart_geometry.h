@@ -40,3 +40,7 @@ ChartPoint curvePoint(int32_t height, uint32_t track, uint32_t speed);
 // The pixels that plotting cylinder `track` (> 0) changes: the segment from
 // the previous cylinder's point to its own, both points included.
 ChartBox segmentBox(int32_t height, uint32_t track, uint32_t previousSpeed, uint32_t speed);
+// The pixels that plotting cylinders `first` to `last` changes, from their
+// speeds in `speeds` (MAX_TRACKS of them); an empty box (right == left) when
+// none of them draws a segment.
+ChartBox segmentsBox(int32_t height, uint32_t first, uint32_t last, const volatile uint32_t* speeds);

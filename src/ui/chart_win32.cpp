@@ -56,9 +56,9 @@ void requestChartRepaint(void* window) {
     InvalidateRect((HWND)window, &r, FALSE);
 }
 
-void requestSegmentRepaint(void* window, uint32_t track) {
-    if (track == 0 || track >= MAX_TRACKS) return;  // the first cylinder only moves the pen
-    const ChartBox box = segmentBox(chartHeight(), track, app.trackSpeeds[track - 1], app.trackSpeeds[track]);
+void requestSegmentsRepaint(void* window, uint32_t first, uint32_t last) {
+    const ChartBox box = segmentsBox(chartHeight(), first, last, app.trackSpeeds);
+    if (box.right <= box.left) return;  // only the first cylinder: it just moves the pen
     RECT r = {app.chartRect.left + box.left, app.chartRect.top + box.top, app.chartRect.left + box.right,
               app.chartRect.top + box.bottom};
     InvalidateRect((HWND)window, &r, FALSE);

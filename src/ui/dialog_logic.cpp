@@ -162,29 +162,37 @@ void handleRunNotesWith(const DialogOps& ops) {
     // Every line is set on the status control in turn, but it is drawn once,
     // with the newest: drawn per line, it cost the window more than a fast
     // drive's reads (the platform's static control paints as its text is set).
-    bool held = false;
+    // Likewise each cylinder is plotted, and one repaint request covers them
+    // all, made before the end is handled.
+    bool held = false, plotted = false;
+    uint32_t first = 0, last = 0;
     while (app.runNotesShown != __atomic_load_n(&app.runNotesQueued, __ATOMIC_ACQUIRE)) {
         const RunNote note = app.runNotes[app.runNotesShown++ % RUN_NOTES];
+        if (note.message == RUN_ENDED && plotted) {
+            ops.invalidateSegments(app.mainWindow, first, last);
+            plotted = false;
+        }
         if (note.text != 0 && note.text <= STATUS_SLOTS) {
             if (!held) ops.setRedraw(app.mainWindow, IDC_STATUS, false);
             held = true;
             statusTextWith(ops, app.statusSlots[note.text - 1]);
         }
         switch (note.message) {
-        case RUN_TRACK_MEASURED: trackMeasuredWith(ops, note.value); break;
+        case RUN_TRACK_MEASURED:
+            ops.plotTrackSpeed(note.value);
+            if (!plotted) first = note.value;
+            last = note.value;
+            plotted = true;
+            break;
         case RUN_ENDED: runEndedWith(ops, note.value != 0); break;
         default: break;
         }
     }
+    if (plotted) ops.invalidateSegments(app.mainWindow, first, last);
     if (held) ops.setRedraw(app.mainWindow, IDC_STATUS, true);
 }
 
 void statusTextWith(const DialogOps& ops, const char* text) { ops.setText(app.mainWindow, IDC_STATUS, text); }
-
-void trackMeasuredWith(const DialogOps& ops, uint32_t track) {
-    ops.plotTrackSpeed(track);
-    ops.invalidateSegment(app.mainWindow, track);
-}
 
 void runEndedWith(const DialogOps& ops, bool anyTrackRead) {
     void* dialog = app.mainWindow;

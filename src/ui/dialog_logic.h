@@ -23,11 +23,12 @@ struct DialogOps {
     void (*createChartSurface)(void* dialog);
     void (*drawChartBackground)();
     void (*plotTrackSpeed)(uint32_t track);
-    // Repaint of the part of the chart that plotting `track` changed: a
-    // whole-chart repaint per cylinder would copy the whole surface to the
-    // screen each time, which under a busy display costs the worker's device
-    // reads their pace.
-    void (*invalidateSegment)(void* window, uint32_t track);
+    // Repaint of the part of the chart that plotting tracks `first` to `last`
+    // changed: a whole-chart repaint per cylinder would copy the whole surface
+    // to the screen each time, which under a busy display costs the worker's
+    // device reads their pace. One request covers all the cylinders of a
+    // drain, as each request is a call into the window system.
+    void (*invalidateSegments)(void* window, uint32_t first, uint32_t last);
     void (*setScreenSaverActive)(bool active);
     // Starts the worker for this platform family; false when it cannot.
     bool (*startWorker)(int32_t platformKind);
@@ -80,5 +81,4 @@ void postTrackMeasuredWith(const DialogOps& ops, uint32_t track);
 void postRunEndedWith(const DialogOps& ops, bool anyTrackRead);
 void handleRunNotesWith(const DialogOps& ops);
 void statusTextWith(const DialogOps& ops, const char* text);
-void trackMeasuredWith(const DialogOps& ops, uint32_t track);
 void runEndedWith(const DialogOps& ops, bool anyTrackRead);

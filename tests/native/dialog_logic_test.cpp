@@ -48,7 +48,9 @@ void surface(void*) {
 }
 void background() { note("background"); }
 void plot(uint32_t t) { note("plot " + std::to_string(t)); }
-void invalidate(void*, uint32_t t) { note("invalidate " + std::to_string(t)); }
+void invalidate(void*, uint32_t first, uint32_t last) {
+    note("invalidate " + std::to_string(first) + "-" + std::to_string(last));
+}
 void saver(bool on) { note(on ? "saver on" : "saver off"); }
 std::string workerSaw;  // the run's record as the worker would find it
 bool worker(int32_t kind) {
@@ -90,7 +92,7 @@ const DialogOps OPS = {
     .createChartSurface = surface,
     .drawChartBackground = background,
     .plotTrackSpeed = plot,
-    .invalidateSegment = invalidate,
+    .invalidateSegments = invalidate,
     .setScreenSaverActive = saver,
     .startWorker = worker,
     .endDialog = endDialog,
@@ -279,9 +281,13 @@ TEST_F(Dialog, NotificationsAreQueuedAndActedOnInTheirOrder) {
         startRunWith(OPS, DIALOG);
         wakes = 0;
         calls.clear();
-        // One drain: the status control is held before its first text and
-        // drawn again once, after the last.
+        // Each drain holds the status control before its first text, draws
+        // it again once after the last, and asks for one repaint of the
+        // cylinders it plotted, before the end is handled. The first run is
+        // drained twice, the second once.
+        const uint32_t split = run == 0 ? 600 : 0;
         std::vector<std::string> expected{"hold 109"};
+        size_t shown = 0;  // calls made by the drains so far
         // The second run also has a text that no cylinder carries, which
         // still shows in its place (and one cylinder less, as a run has at
         // most one text per cylinder and the summary).
@@ -296,17 +302,25 @@ TEST_F(Dialog, NotificationsAreQueuedAndActedOnInTheirOrder) {
             postTrackMeasuredWith(OPS, t);
             expected.push_back("text 109 " + text);
             expected.push_back("plot " + std::to_string(t));
-            expected.push_back("invalidate " + std::to_string(t));
+            if (t + 1 == split) {
+                EXPECT_TRUE(calls.empty()) << "the worker touched the window";
+                handleRunNotesWith(OPS);
+                expected.push_back("invalidate 0-" + std::to_string(t));
+                expected.push_back("resume 109");
+                expected.push_back("hold 109");
+                shown = calls.size();
+            }
         }
         postStatusTextWith(OPS, "summary");
         postRunEndedWith(OPS, true);
-        EXPECT_TRUE(calls.empty()) << "the worker touched the window";
+        EXPECT_EQ(calls.size(), shown) << "the worker touched the window";
         EXPECT_EQ(wakes, run == 0 ? 1 : (int)tracks + 1);
         handleRunNotesWith(OPS);
+        expected.push_back("invalidate " + std::to_string(split) + "-" + std::to_string(tracks - 1));
         expected.push_back("text 109 summary");
         ASSERT_GE(calls.size(), expected.size());
         EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + expected.size()), expected);
-        EXPECT_EQ(std::count(calls.begin(), calls.end(), "hold 109"), 1);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "hold 109"), run == 0 ? 2 : 1);
         EXPECT_EQ(calls.back(), "resume 109");
         EXPECT_EQ(calls[calls.size() - 2], "focus 101");
         EXPECT_EQ(app.runFlag, 0);

@@ -601,7 +601,7 @@ TEST_F(ChartPaint, RunNotificationsAreQueuedAndHandledInOrderOnTheWindowThread) 
     EXPECT_EQ(redPlaces(surfacePixels()), alone);
     EXPECT_LE(paints, 2);
     // What the paints copied, without a repaint of the whole window: each
-    // segment's own repaint request must have covered it.
+    // drain's one repaint request must have covered its segments.
     UpdateWindow(shared.window);
     HDC dc = GetDC(shared.window);
     const Pixels window = snapshot(dc, 0, 0, 600, 400), surface = surfacePixels();
