@@ -164,7 +164,8 @@ void handleRunNotesWith(const DialogOps& ops) {
     // drive's reads (the platform's static control paints as its text is set).
     // Likewise each cylinder is plotted, and one repaint request covers them
     // all, made before the end is handled.
-    bool held = false, plotted = false;
+    void* status = nullptr;
+    bool plotted = false;
     uint32_t first = 0, last = 0;
     while (app.runNotesShown != __atomic_load_n(&app.runNotesQueued, __ATOMIC_ACQUIRE)) {
         const RunNote note = app.runNotes[app.runNotesShown++ % RUN_NOTES];
@@ -173,9 +174,11 @@ void handleRunNotesWith(const DialogOps& ops) {
             plotted = false;
         }
         if (note.text != 0 && note.text <= STATUS_SLOTS) {
-            if (!held) ops.setRedraw(app.mainWindow, IDC_STATUS, false);
-            held = true;
-            statusTextWith(ops, app.statusSlots[note.text - 1]);
+            if (status == nullptr) {
+                status = ops.control(app.mainWindow, IDC_STATUS);
+                ops.setRedraw(status, false);
+            }
+            ops.setControlText(status, app.statusSlots[note.text - 1]);
         }
         switch (note.message) {
         case RUN_TRACK_MEASURED:
@@ -189,10 +192,8 @@ void handleRunNotesWith(const DialogOps& ops) {
         }
     }
     if (plotted) ops.invalidateSegments(app.mainWindow, first, last);
-    if (held) ops.setRedraw(app.mainWindow, IDC_STATUS, true);
+    if (status != nullptr) ops.setRedraw(status, true);
 }
-
-void statusTextWith(const DialogOps& ops, const char* text) { ops.setText(app.mainWindow, IDC_STATUS, text); }
 
 void runEndedWith(const DialogOps& ops, bool anyTrackRead) {
     void* dialog = app.mainWindow;

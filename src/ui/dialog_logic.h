@@ -44,9 +44,14 @@ struct DialogOps {
     // Starts or stops the dialog thread's drain timer, which calls
     // handleRunNotesWith while a run lasts; false when no timer could be made.
     bool (*setDrainTimer)(void* dialog, bool on);
+    // A control of the dialog, for a drain that sets its text many times in a
+    // row: finding it by identifier each time is a call into the window
+    // system of its own.
+    void* (*control)(void* dialog, int id);
+    void (*setControlText)(void* control, const char* text);
     // Holds (false) or resumes (true) the drawing of a control while several
     // texts are set on it in a row; resuming repaints it once.
-    void (*setRedraw)(void* dialog, int id, bool on);
+    void (*setRedraw)(void* control, bool on);
 };
 
 // What a run tells the window. The worker queues these (post*With) in
@@ -80,5 +85,4 @@ void postStatusTextWith(const DialogOps& ops, const char* text);
 void postTrackMeasuredWith(const DialogOps& ops, uint32_t track);
 void postRunEndedWith(const DialogOps& ops, bool anyTrackRead);
 void handleRunNotesWith(const DialogOps& ops);
-void statusTextWith(const DialogOps& ops, const char* text);
 void runEndedWith(const DialogOps& ops, bool anyTrackRead);

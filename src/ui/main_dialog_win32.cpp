@@ -66,10 +66,14 @@ static bool setDrainTimer(void* dialog, bool on) {
     return SetTimer((HWND)dialog, DRAIN_TIMER_ID, DRAIN_TIMER_MS, nullptr) != 0;
 }
 
-static void setRedraw(void* dialog, int id, bool on) {
-    HWND control = GetDlgItem((HWND)dialog, id);
-    SendMessageA(control, WM_SETREDRAW, on, 0);
-    if (on) InvalidateRect(control, nullptr, TRUE);
+static void* control(void* dialog, int id) { return GetDlgItem((HWND)dialog, id); }
+// What SetDlgItemTextA sends, without finding the control again.
+static void setControlText(void* control, const char* text) {
+    SendMessageA((HWND)control, WM_SETTEXT, 0, (LPARAM)text);
+}
+static void setRedraw(void* control, bool on) {
+    SendMessageA((HWND)control, WM_SETREDRAW, on, 0);
+    if (on) InvalidateRect((HWND)control, nullptr, TRUE);
 }
 
 static const DialogOps DIALOG_OPS = {
@@ -98,6 +102,8 @@ static const DialogOps DIALOG_OPS = {
     .freeLibrary = freeLibrary,
     .wake = wake,
     .setDrainTimer = setDrainTimer,
+    .control = control,
+    .setControlText = setControlText,
     .setRedraw = setRedraw,
 };
 

@@ -74,7 +74,13 @@ void wake(void* window) {
 }
 bool timerMade = true;
 bool drainTimer(void*, bool) { return timerMade; }
-void redraw(void*, int id, bool on) { note((on ? "resume " : "hold ") + std::to_string(id)); }
+// A control is told by its identifier, as the texts of the other fakes are.
+void* control(void* dialog, int id) {
+    EXPECT_EQ(dialog, app.mainWindow);
+    return (void*)(intptr_t)id;
+}
+void setControlText(void* c, const char* t) { note("text " + std::to_string((intptr_t)c) + " " + t); }
+void redraw(void* c, bool on) { note((on ? "resume " : "hold ") + std::to_string((intptr_t)c)); }
 
 const DialogOps OPS = {
     .createChartFont = createFont,
@@ -102,6 +108,8 @@ const DialogOps OPS = {
     .freeLibrary = freeLib,
     .wake = wake,
     .setDrainTimer = drainTimer,
+    .control = control,
+    .setControlText = setControlText,
     .setRedraw = redraw,
 };
 
