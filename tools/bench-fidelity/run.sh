@@ -223,13 +223,13 @@ steal_since() {
 # loop (the command given), the image read before each so that all start
 # warm. The figures are those of each kind's fastest pass: on a virtual
 # machine a pass of either kind came out anywhere within 15% of its
-# neighbours, and what the host adds only ever makes a pass slower. Leaves
-# EFF0 EFF1 BARE and HOST0 (the host's share in the fastest plain pass).
+# neighbours, and what the host adds only ever makes a pass slower. Records
+# the run's figures under LABEL ("9x 4", "NT 5"), the bare loop named LOOP.
 PASSES=5
-unpaced_run() {  # NOBUFFER BARE-COMMAND...
-    local nobuffer=$1 pass priority count eff bare
-    shift
-    EFF0=0 EFF1=0 BARE=0 HOST0=0
+unpaced_run() {  # LABEL LOOP NOBUFFER BARE-COMMAND...
+    local label=$1 loop=$2 nobuffer=$3 pass priority count eff bare
+    local EFF0=0 EFF1=0 BARE=0 HOST0=0
+    shift 3
     for pass in $(seq $PASSES); do
         for priority in 0 1; do
             cat "$fast_image" >/dev/null
@@ -244,6 +244,11 @@ unpaced_run() {  # NOBUFFER BARE-COMMAND...
         [ -n "$bare" ] || fail "the bare loop gave no result"
         [ "$bare" -le "$BARE" ] || BARE=$bare
     done
+    record "$label unpaced: effective speed / bare loop" "$(py ratio "$EFF0" "$BARE")"
+    record "$label   program's effective speed (kB/s)" "$EFF0"
+    record "$label   bare $loop loop (kB/s)" "$BARE"
+    record "$label   processor time taken by the host during the program's run (%)" "$HOST0"
+    record "$label unpaced, high priority: effective speed / bare loop" "$(py ratio "$EFF1" "$BARE")"
 }
 
 # One whole run of drive list item ITEM with the check boxes 107 (high
@@ -334,12 +339,7 @@ start_and_wait warm
 bare9x() { (cd "$work/bare9x" && wine bareloop.exe 9x 0x80); }
 for i in $(seq "$RUNS"); do
     log "9x 4 unpaced drive, run $i of $RUNS"
-    unpaced_run - bare9x
-    record "9x 4 unpaced: effective speed / bare loop" "$(py ratio "$EFF0" "$BARE")"
-    record "9x 4   program's effective speed (kB/s)" "$EFF0"
-    record "9x 4   bare ReadPhysicalSector32 loop (kB/s)" "$BARE"
-    record "9x 4   processor time taken by the host during the program's run (%)" "$HOST0"
-    record "9x 4 unpaced, high priority: effective speed / bare loop" "$(py ratio "$EFF1" "$BARE")"
+    unpaced_run "9x 4" ReadPhysicalSector32 - bare9x
     dd_line=$(LC_ALL=C dd if="$fast_image" of=/dev/null bs=$((FAST[2] * FAST[3])) 2>&1 | tail -1)
     read -r dd_bytes dd_seconds <<<"$(sed -n 's/^\([0-9]*\) bytes .* copied, \([0-9.e+-]*\) s,.*/\1 \2/p' <<<"$dd_line")"
     [ -n "$dd_seconds" ] || fail "cannot read dd's result: $dd_line"
@@ -403,12 +403,7 @@ start_program
 open_nt_window
 for i in $(seq "$RUNS"); do
     log "NT unpaced drive, run $i of $RUNS"
-    unpaced_run 0 wine "$build/bareloop.exe" nt 2
-    record "NT 5 unpaced: effective speed / bare loop" "$(py ratio "$EFF0" "$BARE")"
-    record "NT 5   program's effective speed (kB/s)" "$EFF0"
-    record "NT 5   bare ReadFile loop (kB/s)" "$BARE"
-    record "NT 5   processor time taken by the host during the program's run (%)" "$HOST0"
-    record "NT 5 unpaced, high priority: effective speed / bare loop" "$(py ratio "$EFF1" "$BARE")"
+    unpaced_run "NT 5" ReadFile 0 wine "$build/bareloop.exe" nt 2
     read -r _ _ bare <<<"$(wine "$build/bareloop.exe" nt 0 | tr -d '\r')"
     record "NT 5 bare loop on the streaming drive / true rate" "$(py ratio "$bare" "$(py true-rate "${PACED[@]}" $FIRST $LAST)")"
 done
