@@ -160,19 +160,23 @@ void drawChartBackground() {
     requestChartRepaint(app.mainWindow);
 }
 
-void plotTrackSpeed(uint32_t track) {
-    if (!app.chartSurface || track >= MAX_TRACKS) return;
+void plotTrackSpeeds(uint32_t first, uint32_t last) {
+    if (!app.chartSurface || first > last || last >= MAX_TRACKS) return;
     HDC dc = surface();
     HPEN pen = CreatePen(PS_SOLID, 1, CHART_CURVE_RGB);
     SelectObject(dc, pen);
-    const ChartPoint p = curvePoint(chartHeight(), track, app.trackSpeeds[track]);
-    if (track == 0)
-        MoveToEx(dc, p.x, p.y, nullptr);
-    else
-        LineTo(dc, p.x, p.y);
+    for (uint32_t track = first; track <= last; ++track) {
+        const ChartPoint p = curvePoint(chartHeight(), track, app.trackSpeeds[track]);
+        if (track == 0)
+            MoveToEx(dc, p.x, p.y, nullptr);
+        else
+            LineTo(dc, p.x, p.y);
+    }
     SelectObject(dc, GetStockObject(NULL_PEN));
     DeleteObject(pen);
 }
+
+void plotTrackSpeed(uint32_t track) { plotTrackSpeeds(track, track); }
 
 void paintMainWindow(void* window) {
     HWND dialog = (HWND)window;

@@ -22,7 +22,7 @@ struct DialogOps {
     void (*captureChartLayout)(void* dialog);
     void (*createChartSurface)(void* dialog);
     void (*drawChartBackground)();
-    void (*plotTrackSpeed)(uint32_t track);
+    void (*plotTrackSpeeds)(uint32_t first, uint32_t last);
     // Repaint of the part of the chart that plotting tracks `first` to `last`
     // changed: a whole-chart repaint per cylinder would copy the whole surface
     // to the screen each time, which under a busy display costs the worker's

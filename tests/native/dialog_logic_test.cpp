@@ -47,7 +47,7 @@ void surface(void*) {
     note("surface");
 }
 void background() { note("background"); }
-void plot(uint32_t t) { note("plot " + std::to_string(t)); }
+void plot(uint32_t first, uint32_t last) { note("plot " + std::to_string(first) + "-" + std::to_string(last)); }
 void invalidate(void*, uint32_t first, uint32_t last) {
     note("invalidate " + std::to_string(first) + "-" + std::to_string(last));
 }
@@ -97,7 +97,7 @@ const DialogOps OPS = {
     .captureChartLayout = capture,
     .createChartSurface = surface,
     .drawChartBackground = background,
-    .plotTrackSpeed = plot,
+    .plotTrackSpeeds = plot,
     .invalidateSegments = invalidate,
     .setScreenSaverActive = saver,
     .startWorker = worker,
@@ -279,7 +279,7 @@ TEST_F(Dialog, RunEndedClearsTheFlagFirstAndEnablesStartLast) {
 // The worker only queues; the window acts when it handles the queue. A whole
 // run's texts (every cylinder's and the summary) are queued before the
 // window handles any, twice over, and each still shows as it was written,
-// before its cylinder's segment. The worker wakes the window only for the
+// before its cylinder's segment is drawn. The worker wakes the window only for the
 // end while the drain timer runs, and for each cylinder when none could be
 // made.
 TEST_F(Dialog, NotificationsAreQueuedAndActedOnInTheirOrder) {
@@ -290,8 +290,8 @@ TEST_F(Dialog, NotificationsAreQueuedAndActedOnInTheirOrder) {
         wakes = 0;
         calls.clear();
         // Each drain holds the status control before its first text, draws
-        // it again once after the last, and asks for one repaint of the
-        // cylinders it plotted, before the end is handled. The first run is
+        // it again once after the last, and plots its cylinders together
+        // with one repaint request, before the end is handled. The first run is
         // drained twice, the second once.
         const uint32_t split = run == 0 ? 600 : 0;
         std::vector<std::string> expected{"hold 109"};
@@ -309,10 +309,10 @@ TEST_F(Dialog, NotificationsAreQueuedAndActedOnInTheirOrder) {
             postStatusTextWith(OPS, text.c_str());
             postTrackMeasuredWith(OPS, t);
             expected.push_back("text 109 " + text);
-            expected.push_back("plot " + std::to_string(t));
             if (t + 1 == split) {
                 EXPECT_TRUE(calls.empty()) << "the worker touched the window";
                 handleRunNotesWith(OPS);
+                expected.push_back("plot 0-" + std::to_string(t));
                 expected.push_back("invalidate 0-" + std::to_string(t));
                 expected.push_back("resume 109");
                 expected.push_back("hold 109");
@@ -324,6 +324,7 @@ TEST_F(Dialog, NotificationsAreQueuedAndActedOnInTheirOrder) {
         EXPECT_EQ(calls.size(), shown) << "the worker touched the window";
         EXPECT_EQ(wakes, run == 0 ? 1 : (int)tracks + 1);
         handleRunNotesWith(OPS);
+        expected.push_back("plot " + std::to_string(split) + "-" + std::to_string(tracks - 1));
         expected.push_back("invalidate " + std::to_string(split) + "-" + std::to_string(tracks - 1));
         expected.push_back("text 109 summary");
         ASSERT_GE(calls.size(), expected.size());

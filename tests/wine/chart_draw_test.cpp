@@ -9,6 +9,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -169,11 +170,12 @@ protected:
     }
     void TearDown() override { SetSysColors(4, FRAME_ELEMENTS, saved); }
 
+    // As the window plots a run: each drain's cylinders together, in drains
+    // of 1, 2, 3, ... cylinders.
     void plotRun(const std::vector<uint32_t>& speeds) {
-        for (uint32_t t = 0; t < speeds.size(); ++t) {
-            app.trackSpeeds[t] = speeds[t];
-            plotTrackSpeed(t);
-        }
+        for (uint32_t t = 0; t < speeds.size(); ++t) app.trackSpeeds[t] = speeds[t];
+        for (uint32_t first = 0, n = 1; first < speeds.size(); first += n++)
+            plotTrackSpeeds(first, std::min<uint32_t>(first + n, speeds.size()) - 1);
     }
 };
 
