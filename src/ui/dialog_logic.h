@@ -30,6 +30,9 @@ struct DialogOps {
     // drain, as each request is a call into the window system.
     void (*invalidateSegments)(void* window, uint32_t first, uint32_t last);
     void (*setScreenSaverActive)(bool active);
+    // Paints now what the window has been asked to repaint, the dialog and
+    // its controls.
+    void (*paintNow)(void* dialog);
     // Starts the worker for this platform family; false when it cannot.
     bool (*startWorker)(int32_t platformKind);
     void (*endDialog)(void* dialog, int result);

@@ -34,6 +34,7 @@ static void setScreenSaverActive(bool active) {
     // Broadcast only: the user's saved setting is left as it was.
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? TRUE : FALSE, nullptr, SPIF_SENDWININICHANGE);
 }
+static void paintNow(void* dialog) { RedrawWindow((HWND)dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
 static bool startWorker(int32_t platformKind) {
     // Windows 95 and 98 refuse a null identifier pointer; the identifier
     // itself is not needed.
@@ -94,6 +95,7 @@ static const DialogOps DIALOG_OPS = {
     .plotTrackSpeeds = plotTrackSpeeds,
     .invalidateSegments = requestSegmentsRepaint,
     .setScreenSaverActive = setScreenSaverActive,
+    .paintNow = paintNow,
     .startWorker = startWorker,
     .endDialog = endDialog,
     .saveResults = saveResults,

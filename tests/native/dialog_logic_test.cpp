@@ -51,6 +51,7 @@ void plot(uint32_t first, uint32_t last) { note("plot " + std::to_string(first) 
 void invalidate(void*, uint32_t first, uint32_t last) {
     note("invalidate " + std::to_string(first) + "-" + std::to_string(last));
 }
+void paintNow(void*) { note("paint now"); }
 void saver(bool on) { note(on ? "saver on" : "saver off"); }
 std::string workerSaw;  // the run's record as the worker would find it
 bool worker(int32_t kind) {
@@ -100,6 +101,7 @@ const DialogOps OPS = {
     .plotTrackSpeeds = plot,
     .invalidateSegments = invalidate,
     .setScreenSaverActive = saver,
+    .paintNow = paintNow,
     .startWorker = worker,
     .endDialog = endDialog,
     .saveResults = save,
@@ -234,6 +236,8 @@ TEST_F(Dialog, StartPreparesEverythingBeforeTheWorkerAndStopOnlyClearsTheFlag) {
     checked106 = false;
     handleCommandWith(OPS, DIALOG, IDC_START, nullptr, 0);
     EXPECT_EQ(calls.back(), "worker 1");
+    // ... and painted, once it is all made.
+    EXPECT_EQ(calls[calls.size() - 2], "paint now");
     EXPECT_TRUE(saw("background"));
     EXPECT_TRUE(saw("focus 102"));
     const std::map<int, bool> running = {{101, false}, {102, true}, {103, false}, {104, false}, {106, false}, {107, false}};
