@@ -39,6 +39,10 @@ static AppState initialAppState() {
         .runNotesQueued = 0,
         .runNotesShown = 0,
         .runTimerOn = 0,
+        .statusControlProc = nullptr,
+        .statusHeld = 0,
+        .statusTextWaiting = 0,
+        .statusHeldText = {},
     };
 }
 

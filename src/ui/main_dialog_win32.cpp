@@ -2,6 +2,8 @@
 // the worker's notifications.
 #include "ui/main_dialog.h"
 
+#include <string.h>
+
 #include "bench/benchmark.h"
 #include "bench/notifications.h"
 #include "export/results_file.h"
@@ -67,6 +69,7 @@ static bool setDrainTimer(void* dialog, bool on) {
     return SetTimer((HWND)dialog, DRAIN_TIMER_ID, DRAIN_TIMER_MS, nullptr) != 0;
 }
 
+static LRESULT CALLBACK statusControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 static void* control(void* dialog, int id) { return GetDlgItem((HWND)dialog, id); }
 // What SetDlgItemTextA sends, without finding the control again.
 static void setControlText(void* control, const char* text) {
@@ -74,7 +77,60 @@ static void setControlText(void* control, const char* text) {
 }
 static void setRedraw(void* control, bool on) {
     SendMessageA((HWND)control, WM_SETREDRAW, on, 0);
-    if (on) InvalidateRect((HWND)control, nullptr, TRUE);
+    // The status line repaints as it is given its newest text (below);
+    // another control has to be asked to.
+    const bool statusLine = (void*)GetWindowLongPtrA((HWND)control, GWLP_WNDPROC) == (void*)statusControlProc;
+    if (on && !statusLine) InvalidateRect((HWND)control, nullptr, TRUE);
+}
+
+// The status line while its drawing is held (WM_SETREDRAW FALSE). A run sets
+// every cylinder's line on it, and for each text it is given the system's
+// static control tells the window system, which under Wine is a round trip
+// to the Wine server as long as a fast drive's read of a cylinder. Held, the
+// control keeps each text itself, answers for it, and gives the newest to the
+// static once, when drawing resumes.
+static LRESULT passToStatic(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA((WNDPROC)app.statusControlProc, control, message, wParam, lParam);
+}
+static void giveHeldText(HWND control) {
+    if (!app.statusTextWaiting) return;
+    app.statusTextWaiting = 0;
+    passToStatic(control, WM_SETTEXT, 0, (LPARAM)app.statusHeldText);
+}
+static LRESULT CALLBACK statusControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SETREDRAW:
+        app.statusHeld = wParam ? 0 : 1;
+        if (wParam) giveHeldText(control);
+        return 0;
+    case WM_SETTEXT: {
+        if (!app.statusHeld) break;
+        const char* text = lParam ? (const char*)lParam : "";
+        const size_t length = strlen(text);
+        if (length >= sizeof app.statusHeldText) {
+            // Too long to keep: it goes on now, after the one kept before it.
+            giveHeldText(control);
+            break;
+        }
+        memcpy(app.statusHeldText, text, length + 1);
+        app.statusTextWaiting = 1;
+        return TRUE;
+    }
+    case WM_GETTEXT:
+        if (app.statusTextWaiting) {
+            if (wParam == 0) return 0;
+            size_t length = strlen(app.statusHeldText);
+            if (length > wParam - 1) length = wParam - 1;
+            memcpy((char*)lParam, app.statusHeldText, length);
+            ((char*)lParam)[length] = 0;
+            return (LRESULT)length;
+        }
+        break;
+    case WM_GETTEXTLENGTH:
+        if (app.statusTextWaiting) return (LRESULT)strlen(app.statusHeldText);
+        break;
+    }
+    return passToStatic(control, message, wParam, lParam);
 }
 
 static const DialogOps DIALOG_OPS = {
@@ -120,6 +176,8 @@ void runEnded(bool anyTrackRead) { postRunEndedWith(DIALOG_OPS, anyTrackRead); }
 INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        app.statusControlProc = (void*)SetWindowLongPtrA(GetDlgItem(dialog, IDC_STATUS), GWLP_WNDPROC,
+                                                         (LONG_PTR)statusControlProc);
         initMainDialogWith(DIALOG_OPS, dialog);
         // The platform focuses the first enabled tab stop as the window shows,
         // which overrides a request made while it was hidden.
