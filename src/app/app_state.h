@@ -106,10 +106,11 @@ struct AppState {
     // Set by the dialog thread while its drain timer runs; without one the
     // worker wakes the dialog thread for each cylinder instead.
     volatile int32_t runTimerOn;
-    // The status control's own window procedure, under the dialog's, which
-    // keeps the texts set while the control's drawing is held
-    // (main_dialog_win32.cpp); the newest of them, and whether it is waiting
-    // to be given to the control. Dialog thread only.
+    // The static control's own window procedure, which the program's
+    // subclass of the status line passes messages on to
+    // (main_dialog_win32.cpp); whether the status line's drawing is held;
+    // the newest text set on it while held, and whether that text still
+    // waits to be given to the static. Dialog thread only.
     void* statusControlProc;
     int32_t statusHeld;
     int32_t statusTextWaiting;

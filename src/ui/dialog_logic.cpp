@@ -179,8 +179,8 @@ void handleRunNotesWith(const DialogOps& ops) {
     // with the newest: drawn per line, it cost the window more than a fast
     // drive's reads (the platform's static control paints as its text is set).
     // Likewise the drain's cylinders are plotted together, with one repaint
-    // request, before the end is handled: per cylinder, the drawing calls
-    // alone took a tenth of a fast drive's run.
+    // request, before the end is handled: a pen per cylinder alone took
+    // some 5% of a fast drive's run.
     void* status = nullptr;
     PlottedRange range = {false, 0, 0};
     while (app.runNotesShown != __atomic_load_n(&app.runNotesQueued, __ATOMIC_ACQUIRE)) {
