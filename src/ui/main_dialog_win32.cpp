@@ -71,7 +71,6 @@ static bool setDrainTimer(void* dialog, bool on) {
     return SetTimer((HWND)dialog, DRAIN_TIMER_ID, DRAIN_TIMER_MS, nullptr) != 0;
 }
 
-static LRESULT CALLBACK statusControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 static void* control(void* dialog, int id) { return GetDlgItem((HWND)dialog, id); }
 // What SetDlgItemTextA sends, without finding the control again.
 static void setControlText(void* control, const char* text) {
@@ -79,10 +78,10 @@ static void setControlText(void* control, const char* text) {
 }
 static void setRedraw(void* control, bool on) {
     SendMessageA((HWND)control, WM_SETREDRAW, on, 0);
-    // The status line repaints as it is given its newest text (below);
-    // another control has to be asked to.
-    const bool statusLine = (void*)GetWindowLongPtrA((HWND)control, GWLP_WNDPROC) == (void*)statusControlProc;
-    if (on && !statusLine) InvalidateRect((HWND)control, nullptr, TRUE);
+    // Only the status line is held, and its subclass (below) repaints it as it
+    // gives the static the newest text; without the subclass the static has
+    // to be asked to.
+    if (on && !app.statusControlProc) InvalidateRect((HWND)control, nullptr, TRUE);
 }
 
 // The status line while its drawing is held (WM_SETREDRAW FALSE). A run sets
