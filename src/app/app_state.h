@@ -56,7 +56,7 @@ struct SectorService {
 };
 
 // "Track" in the names below (tracksDone, trackSpeeds, MAX_TRACKS, the
-// notification trackMeasured, plotTrackSpeed) means one whole cylinder, as
+// notification trackMeasured, plotTrackSpeeds) means one whole cylinder, as
 // in every text the program shows and in the results file: these names are
 // the design's and stay. trackBytes() alone is a real track, one head's.
 // One run message on its way to the dialog thread (see RunMessage).

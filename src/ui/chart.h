@@ -9,8 +9,9 @@ void createChartFont();
 void captureChartLayout(void* dialog);
 void createChartSurface(void* dialog);
 void drawChartBackground();
-void plotTrackSpeed(uint32_t track);
-// The segments of cylinders `first` to `last` with one pen: a pen made and
+// The curve segments of cylinders `first` to `last` (first == last: one
+// cylinder's), drawn on from the surface's current position, with one pen: a
+// pen made and
 // deleted per segment cost the window about 6 us a cylinder, some 5% of a
 // fast drive's run.
 void plotTrackSpeeds(uint32_t first, uint32_t last);

@@ -176,8 +176,6 @@ void plotTrackSpeeds(uint32_t first, uint32_t last) {
     DeleteObject(pen);
 }
 
-void plotTrackSpeed(uint32_t track) { plotTrackSpeeds(track, track); }
-
 void paintMainWindow(void* window) {
     HWND dialog = (HWND)window;
     PAINTSTRUCT paint;

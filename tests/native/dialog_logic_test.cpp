@@ -283,9 +283,9 @@ TEST_F(Dialog, RunEndedClearsTheFlagFirstAndEnablesStartLast) {
 // The worker only queues; the window acts when it handles the queue. A whole
 // run's texts (every cylinder's and the summary) are queued before the
 // window handles any, twice over, and each still shows as it was written,
-// before its cylinder's segment is drawn. The worker wakes the window only for the
-// end while the drain timer runs, and for each cylinder when none could be
-// made.
+// before its cylinder's segment is drawn. The worker wakes the window only
+// for the end while the drain timer runs, and for each cylinder when none
+// could be made.
 TEST_F(Dialog, NotificationsAreQueuedAndActedOnInTheirOrder) {
     app.mainWindow = DIALOG;
     for (int run = 0; run < 2; ++run) {
@@ -295,8 +295,8 @@ TEST_F(Dialog, NotificationsAreQueuedAndActedOnInTheirOrder) {
         calls.clear();
         // Each drain holds the status control before its first text, draws
         // it again once after the last, and plots its cylinders together
-        // with one repaint request, before the end is handled. The first run is
-        // drained twice, the second once.
+        // with one repaint request, before the end is handled. The first run
+        // is drained twice, the second once.
         const uint32_t split = run == 0 ? 600 : 0;
         std::vector<std::string> expected{"hold 109"};
         size_t shown = 0;  // calls made by the drains so far

@@ -1,5 +1,5 @@
 // The chart's GDI layer under Wine: what drawChartBackground and
-// plotTrackSpeed leave on the off-screen surface, read back pixel by pixel,
+// plotTrackSpeeds leave on the off-screen surface, read back pixel by pixel,
 // and what paintMainWindow puts into the window. The surface is 576 x 267,
 // the size of the chart area in the dialog at 96 dpi.
 #include <windows.h>
@@ -451,7 +451,7 @@ TEST_F(ChartPaint, CopiesTheSurfaceAndFillsTheSwatches) {
     drawChartBackground();
     for (uint32_t t = 0; t < 300; ++t) {
         app.trackSpeeds[t] = 4000 + 30 * t;
-        plotTrackSpeed(t);
+        plotTrackSpeeds(t, t);
     }
     Pixels surface = surfacePixels();
     ASSERT_GT(surface.count(RED), 100);
@@ -490,8 +490,9 @@ TEST_F(ChartPaint, NoDrawingStepKeepsAnObject) {
     const int STEPS = 1000;
     for (int i = 0; i < STEPS; ++i) {
         drawChartBackground();
-        app.trackSpeeds[i % 1024] = zigzag((uint32_t)i % 1024);
-        plotTrackSpeed((uint32_t)i % 1024);
+        const uint32_t t = (uint32_t)i % 1024;
+        app.trackSpeeds[t] = zigzag(t);
+        plotTrackSpeeds(t, t);
         paintMainWindow(shared.window);
     }
     LOGFONTA font = {};
@@ -512,7 +513,7 @@ TEST_F(ChartPaint, NoDrawingStepKeepsAnObject) {
     drawChartBackground();
     for (uint32_t t = 0; t < 300; ++t) {
         app.trackSpeeds[t] = 4000 + 30 * t;
-        plotTrackSpeed(t);
+        plotTrackSpeeds(t, t);
     }
     const Pixels surface = surfacePixels();
     EXPECT_GT(surface.count(RED), 100);
@@ -566,7 +567,7 @@ TEST_F(ChartPaint, RunNotificationsAreQueuedAndHandledInOrderOnTheWindowThread) 
     drawChartBackground();
     for (uint32_t t = 0; t < MAX_TRACKS; ++t) {
         app.trackSpeeds[t] = zigzag(t);
-        plotTrackSpeed(t);
+        plotTrackSpeeds(t, t);
     }
     const std::vector<int> alone = redPlaces(surfacePixels());
     ASSERT_GT(alone.size(), 1000u);
