@@ -1,5 +1,5 @@
 #!/bin/bash
-# Save under Wine, 9x family, a paced drive of 30 cylinders (50 ms each):
+# Save under Wine, 9x family, a paced drive of 30 cylinders (100 ms each):
 # the Save As dialog's filter, name and hidden read-only box; Cancel writes
 # nothing; a run stopped at cylinder k - 1 saves k lines; a name typed
 # without extension is used as typed; a new name brings no question (Wine
@@ -12,7 +12,7 @@ source "$(dirname "$0")/../../tools/wine/e2e.sh"
 e2e_setup "$1" 9x
 e2e_install_standin
 e2e_mkdisk blank "$E2E_APP/disk0.img" 30 2 32 512
-echo "drive disk0.img 30 2 32 512 speed=640,640" >"$E2E_APP/Rawio32.cfg"
+echo "drive disk0.img 30 2 32 512 speed=320,320" >"$E2E_APP/Rawio32.cfg"
 OUT=$E2E_DIR/out
 mkdir -p "$OUT"
 M=$E2E_MAIN_CAPTION
@@ -33,9 +33,9 @@ box_of() {  # TEXT: the description of a results-file error box
     printf 'caption: Lasergauge\ntext: %s\nicon: error\nbuttons: OK\nowner: %s' "$1" "$M"
 }
 
-# Run 1, stopped after about 0.4 s; then Save As, looked at and cancelled.
+# Run 1, stopped after about 0.6 s; then Save As, looked at and cancelled.
 e2e_start main
-e2e_harness process platterscope.exe -- wait-window "$M" 60000 -- press 101 -- sleep 400 -- text 109 -- press 102 \
+e2e_harness process platterscope.exe -- wait-window "$M" 60000 -- press 101 -- sleep 600 -- text 109 -- press 102 \
     -- watch-text 109 101 30000 -- press 103 -- wait-file-dialog -- text 0x47C -- items 0x470 -- selection 0x470 \
     -- visible 0x410
 run1=$E2E_OUT
@@ -57,11 +57,13 @@ e2e_assert_eq "out/profile" "$(listing)" "files written by Save"
 check_file "$OUT/profile" "$run1"
 k=$(wc -l <"$OUT/profile")
 [ "$k" -ge 2 ] && [ "$k" -lt 30 ] || e2e_fail "run 1 stopped after $k cylinders"
-# Stop lets the cylinder being read finish: the status line shown when Stop
-# is pressed names the cylinder before it (or that one itself, had it just
-# finished), and the file ends with that cylinder.
+# Stop lets the cylinder being read finish, and the file ends with that
+# cylinder. The status line shown when Stop is pressed names the cylinder
+# before it (or that one itself, had it just finished), or one earlier still:
+# the window shows the worker's lines at its next drain, up to 50 ms later,
+# less than one cylinder here.
 last=$(grep -o '^栈道  [0-9]*\.' <<<"$run1" | tail -1 | tr -dc 0-9)
-[ "$last" = $((k - 2)) ] || [ "$last" = $((k - 1)) ] ||
+[ -n "$last" ] && [ "$last" -ge $((k - 3)) ] && [ "$last" -le $((k - 1)) ] ||
     e2e_fail "stopped while cylinder ${last:-?} was shown, saved $k lines"
 
 # Run 2, whole, saved over it: the overwrite question; No returns to the
@@ -77,7 +79,7 @@ check_file "$OUT/profile" "$run2"
 [ "$(wc -l <"$OUT/profile")" -eq 30 ] || e2e_fail "run 2 saved $(wc -l <"$OUT/profile") lines, not 30"
 
 # Run 3, shorter, saved over it again: only its own lines.
-e2e_harness process platterscope.exe -- window "$M" -- press 101 -- sleep 300 -- press 102 -- watch-text 109 101 30000 \
+e2e_harness process platterscope.exe -- window "$M" -- press 101 -- sleep 500 -- press 102 -- watch-text 109 101 30000 \
     -- press 103 -- wait-file-dialog -- file-name "$OUT/profile" -- press 1 -- wait-box -- answer Yes -- window "$M" \
     -- no-box 500
 run3=$E2E_OUT
