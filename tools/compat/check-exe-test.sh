@@ -3,7 +3,9 @@
 # check-exe.sh passes EXE (the 32-bit program), and it fails, naming what it
 # found, on throw-away programs built with CC (the 32-bit cross compiler)
 # that import a function of a later Windows, one that Windows 95 lacks, a
-# DLL of its own, or that ask for a later subsystem version.
+# DLL of its own, or that ask for a later subsystem version; and on ones
+# that carry the program's manifest changed so that it no longer asks for
+# administrator rights or that Windows XP would reject or crash on.
 set -uo pipefail
 [ $# -eq 3 ] || { echo "usage: $0 EXE CC WORKDIR" >&2; exit 2; }
 exe=$1 cc=$2 work=$3
@@ -39,6 +41,36 @@ expect_rejected other-dll "imports from ADVAPI32.dll, which is not one of COMDLG
     "$record" -DOTHER_DLL -ladvapi32
 expect_rejected later-subsystem "PE header asks for Subsystem version 5.1, above 4.0" "$record" \
     -Wl,--subsystem,windows:5.1
+
+# The program's manifest, changed by the sed expression EDIT, in a throw-away
+# build; check-exe.sh's lines about it are left in $manifest_lines.
+manifest_lines=
+build_with_manifest() {  # NAME EDIT
+    local name=$1 edit=$2 windres=${cc%-gcc*}-windres
+    sed "$edit" "$here/../../src/res/platterscope.manifest" >"$work/$name.manifest"
+    printf '1 24 "%s"\n' "$work/$name.manifest" >"$work/$name.rc"
+    "$windres" -i "$work/$name.rc" -o "$work/$name.res.o" 2>"$work/$name.log" &&
+        "$cc" -O0 -mwindows -o "$work/$name.exe" "$here/throwaway.c" "$work/$name.res.o" 2>>"$work/$name.log" ||
+        { fail "$name: cannot build the throw-away program: $(tail -3 "$work/$name.log")"; return 1; }
+    manifest_lines=$(bash "$here/check-exe.sh" "$work/$name.exe" | grep -i manifest)
+    return 0
+}
+expect_manifest_rejected() {  # NAME EDIT LINE
+    build_with_manifest "$1" "$2" || return
+    [ "$manifest_lines" = "check-exe: $3" ] || fail "$1: expected \"check-exe: $3\", got: $manifest_lines"
+}
+
+# The manifest as it is draws no complaint (so the rejections below come from
+# the changes alone).
+build_with_manifest manifest-as-is "" && [ -z "$manifest_lines" ] ||
+    fail "manifest-as-is: check-exe.sh objects to the program's own manifest: $manifest_lines"
+expect_manifest_rejected trustinfo-without-namespace 's| xmlns="urn:schemas-microsoft-com:asm.v3"||' \
+    "the manifest's trustInfo is in namespace 'urn:schemas-microsoft-com:asm.v1', not urn:schemas-microsoft-com:asm.v2 or v3 of its own"
+expect_manifest_rejected trustinfo-two-namespaces \
+    's|<trustInfo xmlns="urn:schemas-microsoft-com:asm.v3">|<ms_asmv3:trustInfo xmlns:ms_asmv3="urn:schemas-microsoft-com:asm.v3" xmlns="urn:schemas-microsoft-com:asm.v3">|; s|</trustInfo>|</ms_asmv3:trustInfo>|' \
+    'a manifest element declares more than one namespace: <ms_asmv3:trustInfo xmlns:ms_asmv3="urn:schemas-microsoft-com:asm.v3" xmlns="urn:schemas-microsoft-com:asm.v3">'
+expect_manifest_rejected as-invoker 's|"requireAdministrator"|"asInvoker"|' \
+    "the manifest asks for execution level asInvoker, not requireAdministrator"
 
 [ $status -eq 0 ] && echo "check-exe-test: passed"
 exit $status

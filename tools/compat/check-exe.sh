@@ -9,6 +9,12 @@
 #     NT 4.0 (32-bit exe) or on Windows XP x64 (64-bit exe);
 #   - is 32-bit and asks for an OS or subsystem version above 4.0 in its PE
 #     header (64-bit: above 5.2, XP x64);
+#   - carries no application manifest (resource type 24, id 1) asking for
+#     requireAdministrator, or one that Windows XP would not parse: trustInfo
+#     must be in a namespace of its own (asm.v2 or asm.v3; in the assembly's
+#     asm.v1 XP rejects it) and no element may declare two namespaces (XP SP2
+#     can restart on one, KB 921337). Windows 95, 98, Me, NT 4.0 and 2000 do
+#     not read the manifest: to them it is a resource of an unknown type;
 # and when the record lists a function for this build that the exe no longer
 # imports, so the record stays true as the program changes.
 set -euo pipefail
@@ -52,6 +58,79 @@ for kind in ("OSystem", "Subsystem"):
         failures.append("no %s version in the PE header" % kind)
     elif found > limit:
         failures.append("PE header asks for %s version %d.%d, above %d.%d" % ((kind,) + found + limit))
+
+def resource(path, type_id, name_id):
+    """The bytes of resource TYPE_ID/NAME_ID (first language), or None."""
+    import struct
+    data = open(path, "rb").read()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
+    optional = pe + 24
+    directories = optional + (96 if struct.unpack_from("<H", data, optional)[0] == 0x10B else 112)
+    rsrc_rva, rsrc_size = struct.unpack_from("<II", data, directories + 2 * 8)
+    if not rsrc_size:
+        return None
+    def offset(rva):
+        table = optional + optional_size
+        for i in range(sections):
+            size, address, raw_size, raw = struct.unpack_from("<IIII", data, table + 40 * i + 8)
+            if address <= rva < address + max(size, raw_size):
+                return raw + rva - address
+        raise ValueError("address %x is in no section" % rva)
+    base = offset(rsrc_rva)
+    def entries(directory):
+        names, ids = struct.unpack_from("<HH", data, base + directory + 12)
+        for i in range(names + ids):
+            yield struct.unpack_from("<II", data, base + directory + 16 + 8 * i)
+    def child(directory, wanted):
+        for key, value in entries(directory):
+            if not key & 0x80000000 and key == wanted and value & 0x80000000:
+                return value & 0x7FFFFFFF
+        return None
+    names = child(0, type_id)
+    languages = child(names, name_id) if names is not None else None
+    if languages is None:
+        return None
+    for _, leaf in entries(languages):
+        rva, size = struct.unpack_from("<II", data, base + leaf)
+        start = offset(rva)
+        return data[start:start + size]
+    return None
+
+ASM = "urn:schemas-microsoft-com:asm."
+def check_manifest():
+    try:
+        text = resource(exe, 24, 1)
+    except (ValueError, struct_error) as e:
+        return "cannot read the resources: %s" % e
+    if text is None:
+        return "no application manifest (resource type 24, id 1)"
+    import xml.etree.ElementTree as ET
+    try:
+        root = ET.fromstring(text)
+    except ET.ParseError as e:
+        return "the manifest is not well-formed XML: %s" % e
+    for tag in re.findall(rb"<[A-Za-z][^>]*>", text):
+        if len(re.findall(rb"\sxmlns(?::[\w.-]+)?\s*=", tag)) > 1:
+            return "a manifest element declares more than one namespace: %s" % tag.decode("utf-8", "replace")
+    trust = [e for e in root.iter() if e.tag.rsplit("}", 1)[-1] == "trustInfo"]
+    if len(trust) != 1:
+        return "the manifest has %d trustInfo elements instead of one" % len(trust)
+    namespace = trust[0].tag[1:].split("}")[0] if trust[0].tag.startswith("{") else ""
+    if namespace not in (ASM + "v2", ASM + "v3"):
+        return "the manifest's trustInfo is in namespace '%s', not %sv2 or v3 of its own" % (namespace, ASM)
+    levels = [e.get("level") for e in trust[0].iter() if e.tag.rsplit("}", 1)[-1] == "requestedExecutionLevel"]
+    if levels != ["requireAdministrator"]:
+        return "the manifest asks for execution level %s, not requireAdministrator" % (", ".join(map(str, levels)) or "none")
+    manifest_summary.append("its manifest asks for requireAdministrator (trustInfo in %s), which Windows 95, 98, Me, "
+                            "NT 4.0 and 2000 do not read" % namespace)
+    return None
+
+from struct import error as struct_error
+manifest_summary = []
+problem = check_manifest()
+if problem:
+    failures.append(problem)
 
 imports = set()
 dll = None
@@ -102,8 +181,8 @@ for failure in failures:
     print("check-exe: %s" % failure)
 if failures:
     sys.exit(1)
-print("check-exe: %s (%s-bit): %d imports, all in the record and present on %s" %
-      (exe, bits, len(imports), "Windows 95 and NT 4.0" if bits == "32" else "Windows XP x64"))
+print("check-exe: %s (%s-bit): %d imports, all in the record and present on %s; %s" %
+      (exe, bits, len(imports), "Windows 95 and NT 4.0" if bits == "32" else "Windows XP x64", manifest_summary[0]))
 PY
 )
 python3 -c "$check" "$exe" "$record" <<<"$headers"
