@@ -28,10 +28,17 @@ build/win32/mkdisk demo "$app"
 cat "$app"/*.img >/dev/null
 cp build/win32/platterscope.exe build/win32/Rawio32.dll build/win32/harness.exe "$app/"
 
-export WINEPREFIX=$demo/wine-$family WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
+# This shell may have read the locales before set-up made zh_CN.UTF-8 and
+# would warn that it cannot use it; the programs started from here can.
+export WINEPREFIX=$demo/wine-$family WINEDEBUG=-all LC_ALL=zh_CN.UTF-8 2>/dev/null
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "demo: making a Wine prefix for the $family family (once)"
-  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+  if ! WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >"$demo/wineboot.log" 2>&1; then
+    echo "demo: Wine could not make its prefix; wineboot said:" >&2
+    tail -n 5 "$demo/wineboot.log" >&2
+    rm -rf "$WINEPREFIX"
+    exit 1
+  fi
   [ "$family" = nt ] || wine reg add 'HKCU\Software\Wine' /v Version /d win98 /f >/dev/null 2>&1
   wineserver -w
 fi
