@@ -66,7 +66,7 @@ source "$root/tools/processor-use.sh"
 # More than this share of the processors taken by the host (steal), or used
 # by processes other than the program and the drive, while the demo
 # measures, and its figures may not be the drive's own (percent of all the
-# processors). A quiet two-processor machine showed 0% and 2 to 3%; one
+# processors). A quiet two-processor machine showed 0% and 1 to 3%; one
 # busy process beside, 52% of the processors.
 STEAL_LIMIT=2 OTHERS_LIMIT=10
 disturbed() { awk -v s="$1" -v o="$2" -v sl=$STEAL_LIMIT -v ol=$OTHERS_LIMIT 'BEGIN { exit !(s > sl || o > ol) }'; }
