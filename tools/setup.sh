@@ -26,14 +26,46 @@ for p in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
   echo "setup: installing ${missing[*]}"
-  # A mirror caught mid-sync fails one index now and then: try again, and
-  # if it still fails, let the install say whether what it needs is there.
+  # Waits between tries of the package lists; a test sets it to 0.
+  retry_delay=${SETUP_RETRY_DELAY:-20}
+  log=$(mktemp)
+  trap 'rm -f "$log"' EXIT
+  install_missing() {  # [APT-OPTIONS...]
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}" >"$log" 2>&1
+  }
+  # Names what could not be installed and quotes the package manager's
+  # reasons from the log (its error lines and the dependencies it could not
+  # meet); ends setup.
+  cannot_install() {  # [WHY]
+    {
+      echo "setup: could not install ${missing[*]}"
+      [ -z "$lists_failed" ] || echo "setup: the package lists did not update: $lists_failed"
+      echo "setup: the package manager said:"
+      grep -E '^E: |^ *[^ ]+ : (Pre)?Depends: ' "$log" | sed 's/^ */  /' | head -n 12 || true
+      [ -z "${1:-}" ] || echo "setup: $1"
+    } >&2
+    exit 1
+  }
+
+  # A mirror caught mid-sync fails one index now and then: try again; if it
+  # still fails, the lists may mix suites of different days.
+  lists_failed=
   for attempt in 1 2 3; do
-    apt-get update -qq && break
-    echo "setup: package lists incomplete (attempt $attempt of 3)" >&2
-    [ "$attempt" = 3 ] || sleep 20
+    apt-get update -qq >"$log" 2>&1 && { lists_failed=; break; }
+    lists_failed=$(grep -m1 '^E: ' "$log" || tail -n 1 "$log")
+    echo "setup: package lists incomplete (attempt $attempt of 3): $lists_failed" >&2
+    [ "$attempt" = 3 ] || sleep "$retry_delay"
   done
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  if ! install_missing; then
+    # Mixed lists can offer an update of a Multi-Arch library for one
+    # architecture only, and then the install finds no consistent set; the
+    # system's own release, preferred over its update suites, is one.
+    release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}") || release=
+    [ -n "$release" ] || cannot_install "no release name in /etc/os-release to fall back on"
+    echo "setup: the install failed ($(grep -m1 '^E: ' "$log" || tail -n 1 "$log"));" \
+         "installing with $release as the target release instead"
+    install_missing -t "$release" || cannot_install
+  fi
 fi
 
 # The Chinese texts show only under a GBK-capable locale.

@@ -211,12 +211,8 @@ one_processor_end() {
     taskset -p "$affinity" $$ >/dev/null
 }
 
-# The share of the processors that the host took (steal time) since
-# steal_mark: on a shared virtual machine it is what moves the figures most.
-steal_mark() { read -r STEAL0 TOTAL0 < <(awk '/^cpu /{ print $9, $2+$3+$4+$5+$6+$7+$8+$9 }' /proc/stat); }
-steal_since() {
-    awk -v s="$STEAL0" -v t="$TOTAL0" '/^cpu /{ total = $2+$3+$4+$5+$6+$7+$8+$9; printf "%.1f\n", (total > t ? ($9 - s) * 100 / (total - t) : 0) }' /proc/stat
-}
+# steal_mark, steal_since: the share of the processors the host took.
+source "$root/tools/processor-use.sh"
 
 # One run of the read path on the unpaced drive (list item 2): PASSES rounds,
 # each a program pass without and with high priority and a pass of the bare
