@@ -52,7 +52,7 @@ STARTS=5
 build=$root/build/fidelity-win32
 log() { echo "bench: $*" >&2; }
 fail() { log "$*"; exit 1; }
-for tool in wine Xvfb xdotool python3 i686-w64-mingw32-gcc-posix x86_64-w64-mingw32-gcc-posix; do
+for tool in wine Xvfb python3 i686-w64-mingw32-gcc-posix x86_64-w64-mingw32-gcc-posix; do
     command -v $tool >/dev/null || fail "$tool is missing (bash tools/setup.sh installs it)"
 done
 log "building into $build"
@@ -79,7 +79,6 @@ record() { printf '%s\t%s\n' "$1" "$2" >>"$raw"; }
 py() { python3 "$here/figures.py" "$@"; }
 
 CAPTION="zadovo for Windows 95/NT (v 1.04): Osric T.Vellamo"
-CAPTION_RE='^zadovo for Windows 95/NT \(v 1\.04\): Osric T\.Vellamo$'
 export WINEDEBUG=-all LC_ALL=zh_CN.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 PACED=(150 16 63 512) FIRST=16000 LAST=8000
@@ -123,28 +122,27 @@ close_program() {
     program=
 }
 now_ms() { date +%s%3N; }
-# Milliseconds from START_MS until the main window is visible on the display;
-# 1 when the program ended first because Wine could not make its desktop.
+# Milliseconds from START_MS until the main window is up (as the harness,
+# which drives it next, sees it); 1 when the program ended first because Wine
+# could not make its desktop.
 window_after() {
-    local deadline=$(($1 + 60000))
-    until xdotool search --onlyvisible --name "$CAPTION_RE" >/dev/null 2>&1; do
-        if ! kill -0 "$program" 2>/dev/null; then
-            local code=0
-            wait "$program" || code=$?
-            program=
-            # A wine session started soon after another one ended on this X
-            # server sometimes has its explorer fail to set up the display:
-            # then no window can be made, and the program ends with 0.
-            if [ $code = 0 ] && tail -20 "$work/program.log" | grep -q 'The explorer process failed to start'; then
-                log "Wine's explorer failed to start; the program ended before its window appeared"
-                return 1
-            fi
-            fail "the program ended with exit code $code before its window appeared (see $work/program.log)"
+    local up=0
+    wine_wait_window "$build/harness.exe" "$CAPTION" 60000 "$program" || up=$?
+    case $up in
+    0) WINDOW_MS=$(($(now_ms) - $1)) ;;
+    1) fail "no main window within 60 s" ;;
+    *)
+        program=
+        # A wine session started soon after another one ended on this X
+        # server sometimes has its explorer fail to set up the display:
+        # then no window can be made, and the program ends with 0.
+        if [ "$WINE_EXIT_CODE" = 0 ] && tail -20 "$work/program.log" | grep -q 'The explorer process failed to start'; then
+            log "Wine's explorer failed to start; the program ended before its window appeared"
+            return 1
         fi
-        [ "$(now_ms)" -lt $deadline ] || fail "no main window within 60 s"
-        sleep 0.005
-    done
-    WINDOW_MS=$(($(now_ms) - $1))
+        fail "the program ended with exit code $WINE_EXIT_CODE before its window appeared (see $work/program.log)"
+        ;;
+    esac
 }
 # Starts the program in a new copy of the 9x template (FRESH) or in the
 # current prefix (WARM) and waits for its window; a start whose desktop
