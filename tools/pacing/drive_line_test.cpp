@@ -88,22 +88,6 @@ TEST(DriveLineTest, RejectsWhatNoSimulatedDriveCanServeWithAReason) {
     EXPECT_TRUE(parse(std::string(DRIVE_LINE_PATH_SIZE - 1, 'x') + " 1 1 1 512").ok);
 }
 
-TEST(DriveLineTest, NumbersAreDecimalOrHexUpToTheirLimit) {
-    uint64_t v[3];
-    const uint64_t limits[3] = {~0ull, 0xFFFF, 10};
-    EXPECT_EQ(driveLineNumbers("0x1F6000000,0XFFFF,10", v, limits, 3), 1);
-    EXPECT_EQ(v[0], 0x1F6000000ull);
-    EXPECT_EQ(v[1], 0xFFFFu);
-    EXPECT_EQ(v[2], 10u);
-    EXPECT_EQ(driveLineNumbers("1,0x10000,1", v, limits, 3), 0);
-    EXPECT_EQ(driveLineNumbers("1,2,11", v, limits, 3), 0);
-    EXPECT_EQ(driveLineNumbers("1,2", v, limits, 3), 0);
-    EXPECT_EQ(driveLineNumbers("1,2,3,", v, limits, 3), 0);
-    EXPECT_EQ(driveLineNumbers("18446744073709551615,1,1", v, limits, 3), 1);
-    EXPECT_EQ(driveLineNumbers("18446744073709551616,1,1", v, limits, 3), 0);
-    EXPECT_EQ(driveLineNumbers("0x10000000000000000,1,1", v, limits, 3), 0);
-}
-
 TEST(DriveLinePacingTest, RatesDurationsAndDeadlines) {
     EXPECT_EQ(paceRateKbps(16000, 8000, 1024, 0), 16000u);
     EXPECT_EQ(paceRateKbps(16000, 8000, 1024, 1023), 8000u);
