@@ -52,7 +52,7 @@ STARTS=5
 build=$root/build/fidelity-win32
 log() { echo "bench: $*" >&2; }
 fail() { log "$*"; exit 1; }
-for tool in wine Xvfb xdotool python3 i686-w64-mingw32-gcc-posix x86_64-w64-mingw32-gcc-posix; do
+for tool in wine Xvfb python3 i686-w64-mingw32-gcc-posix x86_64-w64-mingw32-gcc-posix; do
     command -v $tool >/dev/null || fail "$tool is missing (bash tools/setup.sh installs it)"
 done
 log "building into $build"
@@ -79,7 +79,6 @@ record() { printf '%s\t%s\n' "$1" "$2" >>"$raw"; }
 py() { python3 "$here/figures.py" "$@"; }
 
 CAPTION="zadovo for Windows 95/NT (v 1.04): Osric T.Vellamo"
-CAPTION_RE='^zadovo for Windows 95/NT \(v 1\.04\): Osric T\.Vellamo$'
 export WINEDEBUG=-all LC_ALL=zh_CN.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 PACED=(150 16 63 512) FIRST=16000 LAST=8000
@@ -112,6 +111,18 @@ trap cleanup EXIT
 wine_start_xvfb "$work"
 
 H() { wine "$build/harness.exe" "$@" </dev/null; }
+# The wine server closes a desktop one second after its last user (a
+# process connected to it, other than the explorer that draws it) has ended:
+# it posts the explorer WM_CLOSE. A program started while that explorer
+# closes found no display ("The explorer process failed to start"), and one
+# started later waited for a new explorer. A harness that sleeps for the
+# whole session is a user of the desktop throughout, so the desktop lives as
+# long as the session and every start in it finds it up. Call it once the
+# session's server runs (after install.sh, which waits for the old server to
+# end); wineserver -k ends it with the session.
+keep_desktop() {
+    H sleep 2147483647 >/dev/null 2>&1 &
+}
 start_program() {
     # Wine's errors only, so that a program that ends early says why.
     (cd "$app" && WINEDEBUG=err+all,fixme-all exec wine platterscope.exe </dev/null >>"$work/program.log" 2>&1) &
@@ -123,53 +134,38 @@ close_program() {
     program=
 }
 now_ms() { date +%s%3N; }
-# Milliseconds from START_MS until the main window is visible on the display;
-# 1 when the program ended first because Wine could not make its desktop.
+# Milliseconds from START_MS until the main window is up (as the harness,
+# which drives it next, sees it).
 window_after() {
-    local deadline=$(($1 + 60000))
-    until xdotool search --onlyvisible --name "$CAPTION_RE" >/dev/null 2>&1; do
-        if ! kill -0 "$program" 2>/dev/null; then
-            local code=0
-            wait "$program" || code=$?
-            program=
-            # A wine session started soon after another one ended on this X
-            # server sometimes has its explorer fail to set up the display:
-            # then no window can be made, and the program ends with 0.
-            if [ $code = 0 ] && tail -20 "$work/program.log" | grep -q 'The explorer process failed to start'; then
-                log "Wine's explorer failed to start; the program ended before its window appeared"
-                return 1
-            fi
-            fail "the program ended with exit code $code before its window appeared (see $work/program.log)"
+    local up=0
+    wine_wait_window "$build/harness.exe" "$CAPTION" 60000 "$program" || up=$?
+    case $up in
+    0) WINDOW_MS=$(($(now_ms) - $1)) ;;
+    1) fail "no main window within 60 s" ;;
+    *)
+        program=
+        # A program that cannot make its dialog ends with 0 and no message.
+        if tail -20 "$work/program.log" | grep -q 'The explorer process failed to start'; then
+            fail "Wine's explorer failed to start, so the program could not make its window (see keep_desktop and $work/program.log)"
         fi
-        [ "$(now_ms)" -lt $deadline ] || fail "no main window within 60 s"
-        sleep 0.005
-    done
-    WINDOW_MS=$(($(now_ms) - $1))
+        fail "the program ended with exit code $WINE_EXIT_CODE before its window appeared (see $work/program.log)"
+        ;;
+    esac
 }
 # Starts the program in a new copy of the 9x template (FRESH) or in the
-# current prefix (WARM) and waits for its window; a start whose desktop
-# Wine could not make is counted and made again, in a new session.
+# current prefix (WARM) and waits for its window.
 start_and_wait() {  # fresh|warm
-    local tries
-    for tries in 1 2 3; do
-        if [ "$1" = fresh ]; then
-            export WINEPREFIX=$work/prefix-fresh-$((++fresh_prefixes))
-            wine_copy_template "$build/wine-templates/9x" "$WINEPREFIX"
-            sync
-        fi
-        local t0
-        t0=$(now_ms)
-        start_program
-        window_after "$t0" && return 0
-        remade_starts=$((remade_starts + 1))
-        wineserver -k >/dev/null 2>&1 || true
-        wineserver -w
-        sleep 2
-        [ "$1" = fresh ] || wineserver -p
-    done
-    fail "Wine's explorer failed to start three times"
+    if [ "$1" = fresh ]; then
+        export WINEPREFIX=$work/prefix-fresh-$((++fresh_prefixes))
+        wine_copy_template "$build/wine-templates/9x" "$WINEPREFIX"
+        sync
+    fi
+    local t0
+    t0=$(now_ms)
+    start_program
+    window_after "$t0"
 }
-fresh_prefixes=0 remade_starts=0
+fresh_prefixes=0
 
 # On the NT family the partition walk of each simulated drive fails under
 # Wine (no file position on such devices): two boxes per drive come first.
@@ -304,6 +300,7 @@ FAMILY=9x
 export WINEPREFIX=$work/prefix-9x
 wine_copy_template "$build/wine-templates/9x" "$WINEPREFIX"
 wineserver -p
+keep_desktop
 tick=$(wine "$build/tickstep.exe" | tr -d "\r")
 log "GetTickCount moves in steps of $tick ms"
 pass_line() {  # the pass line of drive 0x80, written at the end of its run
@@ -331,6 +328,7 @@ done
 one_processor_begin
 wineserver -p
 keep_tick
+keep_desktop
 start_and_wait warm
 bare9x() { (cd "$work/bare9x" && wine bareloop.exe 9x 0x80); }
 for i in $(seq "$RUNS"); do
@@ -356,6 +354,7 @@ done
 export WINEPREFIX=$work/prefix-warm
 wine_copy_template "$build/wine-templates/9x" "$WINEPREFIX"
 wineserver -p
+keep_desktop
 start_and_wait warm
 close_program
 for i in $(seq $STARTS); do
@@ -381,6 +380,7 @@ start_simdisk() {
         fail "the simulated-disk driver did not start (see $work/simdisk.log)"
 }
 start_simdisk
+keep_desktop
 rm -f "$app/Rawio32.dll"
 FAMILY=nt NT_DRIVES=3
 for i in $(seq "$RUNS"); do
@@ -395,6 +395,7 @@ done
 one_processor_begin
 start_simdisk
 keep_tick
+keep_desktop
 start_program
 open_nt_window
 for i in $(seq "$RUNS"); do
@@ -406,7 +407,6 @@ done
 close_program
 one_processor_end
 
-record "9x 6 start-ups made again, as Wine's explorer failed to start (count)" $remade_starts
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 memory=$(awk '/^MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)
 py table "$raw" "$(nproc) cores, $cpu, $memory" \

@@ -5,62 +5,14 @@
 
 namespace {
 
-// Argument kinds in a pattern: s text, i control id, n count (milliseconds,
-// index, pixels), b 0 or 1, B a box button name. Arguments after '?' are
-// optional; a left-out number takes the shape's default.
-struct CommandShape {
-    const char* name;
-    CommandKind kind;
-    const char* pattern;
-    int32_t defaultNumber;
-};
-
-const CommandShape SHAPES[] = {
-    {"wait-window", CMD_WAIT_WINDOW, "s?n", DEFAULT_TIMEOUT_MS},
-    {"wait-gone", CMD_WAIT_GONE, "s?n", DEFAULT_TIMEOUT_MS},
-    {"window", CMD_WINDOW, "s", 0},
-    {"caption", CMD_CAPTION, "", 0},
-    {"text", CMD_TEXT, "i", 0},
-    {"wait-text", CMD_WAIT_TEXT, "is?n", DEFAULT_TIMEOUT_MS},
-    {"enabled", CMD_ENABLED, "i", 0},
-    {"wait-enabled", CMD_WAIT_ENABLED, "ib?n", DEFAULT_TIMEOUT_MS},
-    {"visible", CMD_VISIBLE, "i", 0},
-    {"checked", CMD_CHECKED, "i", 0},
-    {"focus", CMD_FOCUS, "", 0},
-    {"wait-focus", CMD_WAIT_FOCUS, "i?n", DEFAULT_TIMEOUT_MS},
-    {"iconic", CMD_ICONIC, "", 0},
-    {"foreground", CMD_FOREGROUND, "", 0},
-    {"minimise", CMD_MINIMISE, "", 0},
-    {"select", CMD_SELECT, "in", 0},
-    {"items", CMD_ITEMS, "i", 0},
-    {"selection", CMD_SELECTION, "i", 0},
-    {"press", CMD_PRESS, "i", 0},
-    {"command", CMD_COMMAND, "i?n", 0},
-    {"check", CMD_CHECK, "ib", 0},
-    {"close", CMD_CLOSE, "", 0},
-    {"cancel", CMD_CANCEL, "", 0},
-    {"process", CMD_PROCESS, "s", 0},
-    {"wait-box", CMD_WAIT_BOX, "?n", DEFAULT_TIMEOUT_MS},
-    {"box", CMD_BOX, "", 0},
-    {"answer", CMD_ANSWER, "B", 0},
-    {"no-box", CMD_NO_BOX, "n", 0},
-    {"capture", CMD_CAPTURE, "s?nnnn", 0},
-    {"sleep", CMD_SLEEP, "n", 0},
-    {"wait-file-dialog", CMD_WAIT_FILE_DIALOG, "?n", DEFAULT_TIMEOUT_MS},
-    {"file-name", CMD_FILE_NAME, "s", 0},
-    {"hold-file", CMD_HOLD_FILE, "s", 0},
-    {"watch-text", CMD_WATCH_TEXT, "ii?n", DEFAULT_TIMEOUT_MS},
-    {"screensaver", CMD_SCREENSAVER, "", 0},
-};
-
 const char* const BUTTON_NAMES[] = {
     nullptr, "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No", "Close", "Help", "TryAgain", "Continue",
 };
 const int BUTTON_NAME_COUNT = sizeof(BUTTON_NAMES) / sizeof(BUTTON_NAMES[0]);
 
-const CommandShape* findShape(const char* name) {
-    for (const CommandShape& shape : SHAPES) {
-        if (strcmp(shape.name, name) == 0) return &shape;
+const CommandSpec* findSpec(const CommandSpec* table, int count, const char* name) {
+    for (int k = 0; k < count; ++k) {
+        if (strcmp(table[k].name, name) == 0) return &table[k];
     }
     return nullptr;
 }
@@ -122,52 +74,63 @@ const char* kindDescription(char kind) {
 }
 
 // Parses argv[first, last) as one command.
-bool parseCommand(const char* const* argv, int first, int last, Command* command, char* error, size_t errorSize) {
-    const CommandShape* shape = findShape(argv[first]);
-    if (!shape) {
+bool parseCommand(const char* const* argv, int first, int last, const CommandSpec* table, int count, Command* command,
+                  char* error, size_t errorSize) {
+    const CommandSpec* spec = findSpec(table, count, argv[first]);
+    if (!spec) {
         snprintf(error, errorSize, "unknown command '%s'", argv[first]);
         return false;
     }
-    command->kind = shape->kind;
-    command->name = shape->name;
+    command->spec = spec;
     command->argCount = last - first - 1;
-    int required = 0;
+    int required = -1;
     int allowed = 0;
-    bool optional = false;
+    bool together = false;
     char kinds[MAX_COMMAND_ARGS];
-    for (const char* p = shape->pattern; *p; ++p) {
-        if (*p == '?') {
-            optional = true;
+    for (const char* p = spec->arguments; *p; ++p) {
+        if (*p == '?' || *p == '!') {
+            required = allowed;
+            together = *p == '!';
             continue;
         }
         kinds[allowed++] = *p;
-        if (!optional) ++required;
     }
-    if (command->argCount < required || command->argCount > allowed) {
-        snprintf(error, errorSize, "'%s' takes %d to %d arguments, got %d", shape->name, required, allowed, command->argCount);
-        return false;
-    }
-    // A rectangle is all four numbers or none.
-    if (shape->kind == CMD_CAPTURE && command->argCount != 1 && command->argCount != 5) {
-        snprintf(error, errorSize, "'capture' takes a file and optionally x y width height");
+    if (required < 0) required = allowed;
+    bool fits = command->argCount >= required && command->argCount <= allowed;
+    if (together && command->argCount != required && command->argCount != allowed) fits = false;
+    if (!fits) {
+        snprintf(error, errorSize, "'%s' takes %d %s %d arguments, got %d", spec->name, required, together ? "or" : "to",
+                 allowed, command->argCount);
         return false;
     }
     for (int k = 0; k < allowed; ++k) {
         command->text[k] = nullptr;
-        command->number[k] = shape->defaultNumber;
+        command->number[k] = spec->defaultNumber;
         if (k >= command->argCount) continue;
         command->text[k] = argv[first + 1 + k];
         if (!parseArgument(kinds[k], command->text[k], &command->number[k])) {
-            snprintf(error, errorSize, "'%s' argument %d ('%s') must be %s", shape->name, k + 1, command->text[k], kindDescription(kinds[k]));
+            snprintf(error, errorSize, "'%s' argument %d ('%s') must be %s", spec->name, k + 1, command->text[k],
+                     kindDescription(kinds[k]));
             return false;
         }
     }
     return true;
 }
 
+const char* kindPlaceholder(char kind) {
+    switch (kind) {
+    case 'i': return "ID";
+    case 'n': return "N";
+    case 'b': return "0|1";
+    case 'B': return "BUTTON";
+    default: return "TEXT";
+    }
+}
+
 }  // namespace
 
-bool parseScript(int argc, const char* const* argv, Script* script, char* error, size_t errorSize) {
+bool parseScript(int argc, const char* const* argv, const CommandSpec* table, int count, Script* script,
+                 char* error, size_t errorSize) {
     script->count = 0;
     if (argc == 0) {
         snprintf(error, errorSize, "no command given");
@@ -184,32 +147,42 @@ bool parseScript(int argc, const char* const* argv, Script* script, char* error,
             snprintf(error, errorSize, "more than %d commands", int(MAX_SCRIPT_COMMANDS));
             return false;
         }
-        if (!parseCommand(argv, first, i, &script->commands[script->count], error, errorSize)) return false;
+        if (!parseCommand(argv, first, i, table, count, &script->commands[script->count], error, errorSize)) return false;
         ++script->count;
         first = i + 1;
     }
     return true;
 }
 
-const char* usageText() {
-    return "usage: harness COMMAND [ARGS] [-- COMMAND [ARGS]]...\n"
-           "Commands run in order; the first that fails ends the run (exit 1).\n"
-           "Window (sets the current window for the control commands):\n"
-           "  wait-window CAPTION [MS]   wait for a visible top-level window\n"
-           "  window CAPTION             the same, without waiting\n"
-           "  wait-gone CAPTION [MS]     wait until no such window is visible\n"
-           "  caption | iconic | foreground | focus | minimise | close | cancel\n"
-           "Controls of the current window (ID decimal, 0x-hex or -1):\n"
-           "  text ID | enabled ID | visible ID | checked ID | items ID | selection ID\n"
-           "  wait-text ID TEXT [MS] | wait-enabled ID 0|1 [MS] | wait-focus ID [MS] | watch-text ID UNTIL_ID [MS]\n"
-           "  press ID | command ID [CODE] | check ID 0|1 | select ID INDEX\n"
-           "Message boxes:\n"
-           "  process EXE   only boxes of processes with this image name\n"
-           "  wait-box [MS] | box | answer BUTTON | no-box MS\n"
-           "Common file dialogs (Open, Save As):\n"
-           "  wait-file-dialog [MS] | file-name PATH   (then press 1 to confirm)\n"
-           "Other: capture FILE [X Y W H] | hold-file PATH | screensaver | clock | sleep MS\n"
-           "Default wait: 10000 ms. Texts print with \\n, \\r and \\t escaped.\n";
+void writeUsage(const CommandSpec* table, int count, char* out, size_t outSize) {
+    size_t used = 0;
+    auto put = [&](const char* text) {
+        int wrote = snprintf(out + used, outSize - used, "%s", text);
+        if (wrote > 0) used += size_t(wrote) < outSize - used ? size_t(wrote) : outSize - used - 1;
+    };
+    if (outSize == 0) return;
+    out[0] = 0;
+    put("usage: harness COMMAND [ARGS] [-- COMMAND [ARGS]]...\n"
+        "Commands run in order; the first that fails ends the run (exit 1).\n"
+        "ID is decimal, 0x-hex or -1 (the static id); N a number (milliseconds: default 10000).\n"
+        "Texts print with \\n, \\r and \\t escaped. Commands (tools/harness/README.md):\n");
+    for (int k = 0; k < count; ++k) {
+        put("  ");
+        put(table[k].name);
+        char optional = 0;  // '?' or '!' once the optional arguments begin
+        for (const char* p = table[k].arguments; *p; ++p) {
+            if (*p == '?' || *p == '!') {
+                optional = *p;
+                if (optional == '!') put(" [");
+                continue;
+            }
+            put(optional == '?' ? " [" : (optional == '!' && p[-1] == '!') ? "" : " ");
+            put(kindPlaceholder(*p));
+            if (optional == '?') put("]");
+        }
+        if (optional == '!') put("]");
+        put("\n");
+    }
 }
 
 bool escapeText(const char* text, char* out, size_t outSize) {

@@ -5,44 +5,6 @@
 #include <stddef.h>
 #include <stdint.h>
 
-enum CommandKind {
-    CMD_WAIT_WINDOW,
-    CMD_WAIT_GONE,
-    CMD_WINDOW,
-    CMD_CAPTION,
-    CMD_TEXT,
-    CMD_WAIT_TEXT,
-    CMD_ENABLED,
-    CMD_WAIT_ENABLED,
-    CMD_VISIBLE,
-    CMD_CHECKED,
-    CMD_FOCUS,
-    CMD_WAIT_FOCUS,
-    CMD_ICONIC,
-    CMD_FOREGROUND,
-    CMD_MINIMISE,
-    CMD_SELECT,
-    CMD_ITEMS,
-    CMD_SELECTION,
-    CMD_PRESS,
-    CMD_COMMAND,
-    CMD_CHECK,
-    CMD_CLOSE,
-    CMD_CANCEL,
-    CMD_PROCESS,
-    CMD_WAIT_BOX,
-    CMD_BOX,
-    CMD_ANSWER,
-    CMD_NO_BOX,
-    CMD_CAPTURE,
-    CMD_SLEEP,
-    CMD_WAIT_FILE_DIALOG,
-    CMD_FILE_NAME,
-    CMD_HOLD_FILE,
-    CMD_WATCH_TEXT,
-    CMD_SCREENSAVER,
-};
-
 enum {
     MAX_COMMAND_ARGS = 5,
     MAX_SCRIPT_COMMANDS = 64,
@@ -50,12 +12,25 @@ enum {
     ERROR_TEXT_SIZE = 256,
 };
 
+struct Command;
+typedef bool (*CommandHandler)(const Command& command);
+
+// One command of the language. The arguments are a pattern of kinds: s text,
+// i control id, n count (milliseconds, index, pixels), b 0 or 1, B a box
+// button name. Those after '?' may each be left out; those after '!' come
+// all together or not at all. A left-out number takes defaultNumber.
+struct CommandSpec {
+    const char* name;
+    const char* arguments;
+    int32_t defaultNumber;
+    CommandHandler handler;
+};
+
 // One parsed command. Every argument keeps its text; those that the command
 // takes as numbers are converted into number[] as well (defaults filled in
 // for optional numbers that were left out).
 struct Command {
-    CommandKind kind;
-    const char* name;
+    const CommandSpec* spec;
     int argCount;
     const char* text[MAX_COMMAND_ARGS];
     int32_t number[MAX_COMMAND_ARGS];
@@ -67,12 +42,15 @@ struct Script {
 };
 
 // argv holds the arguments after the program name, in UTF-8; commands are
-// separated by a lone "--". On failure writes a one-line reason into error.
-// The script points into argv, which must outlive it.
-bool parseScript(int argc, const char* const* argv, Script* script, char* error, size_t errorSize);
+// separated by a lone "--" and named as in the table of count specs. On
+// failure writes a one-line reason into error. The script points into argv
+// and the table, which must outlive it.
+bool parseScript(int argc, const char* const* argv, const CommandSpec* table, int count, Script* script,
+                 char* error, size_t errorSize);
 
-// The usage text printed on a usage error.
-const char* usageText();
+// The usage text printed on a usage error: the commands of the table with
+// their arguments.
+void writeUsage(const CommandSpec* table, int count, char* out, size_t outSize);
 
 // Copies text into out with line breaks and tabs written as the two
 // characters \n, \r and \t, so that every result is one line. Always

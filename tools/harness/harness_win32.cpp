@@ -17,6 +17,7 @@ enum {
     TEXT_SIZE = 8192,
     POLL_MS = 50,
     WATCH_POLL_MS = 5,
+    WINDOW_POLL_MS = 10,  // the benchmark times start-ups by wait-window
     MESSAGE_TIMEOUT_MS = 5000,  // for messages sent to the program's threads
     SETTLE_MS = 5000,           // for effects of posted messages
     BOX_PAINT_MS = 300,         // a box that has just appeared may not be drawn yet
@@ -78,7 +79,7 @@ bool fail(const char* format, ...) {
     for (char* p = reason; *p; ++p) {
         if (*p == '\n' || *p == '\r') *p = ' ';
     }
-    fprintf(stderr, "harness: %s: %s\n", harness.command ? harness.command->name : "", reason);
+    fprintf(stderr, "harness: %s: %s\n", harness.command ? harness.command->spec->name : "", reason);
     fflush(stderr);
     return false;
 }
@@ -119,12 +120,12 @@ bool sendQuery(HWND control, UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 
 typedef bool (*Condition)(void* data);
 
-bool waitFor(int32_t timeoutMs, Condition condition, void* data) {
+bool waitFor(int32_t timeoutMs, Condition condition, void* data, DWORD pollMs = POLL_MS) {
     DWORD start = GetTickCount();
     for (;;) {
         if (condition(data)) return true;
         if (GetTickCount() - start >= DWORD(timeoutMs)) return false;
-        Sleep(POLL_MS);
+        Sleep(pollMs);
     }
 }
 
@@ -403,13 +404,23 @@ BOOL CALLBACK collectButton(HWND child, LPARAM data) {
 
 // ---- commands ----
 
-bool runWaitWindow(const Command& c, bool wait) {
-    CaptionSearch search = {c.text[0], nullptr};
-    if (!waitFor(wait ? c.number[1] : 0, windowPresent, &search)) {
-        return fail("no visible window '%s' within %d ms", c.text[0], wait ? int(c.number[1]) : 0);
+// The window is up when it is visible with exactly that caption: the one
+// test of it that the scripts use too (tools/wine/common.sh).
+bool takeWindow(const char* caption, int32_t timeoutMs) {
+    CaptionSearch search = {caption, nullptr};
+    if (!waitFor(timeoutMs, windowPresent, &search, WINDOW_POLL_MS)) {
+        return fail("no visible window '%s' within %d ms", caption, int(timeoutMs));
     }
     harness.window = search.found;
     return true;
+}
+
+bool runWaitWindow(const Command& c) {
+    return takeWindow(c.text[0], c.number[1]);
+}
+
+bool runWindow(const Command& c) {
+    return takeWindow(c.text[0], 0);
 }
 
 bool runWaitGone(const Command& c) {
@@ -546,7 +557,7 @@ bool focusedControl(int* out) {
     return true;
 }
 
-bool runFocus() {
+bool runFocus(const Command&) {
     int id;
     if (!needWindow() || !focusedControl(&id)) return false;
     if (id == FOCUS_NONE) {
@@ -584,7 +595,7 @@ bool isIconic(void*) {
 // A modal dialog that has only just appeared is shown (again) when its queue
 // first runs empty, which undoes an early minimise; so the request is
 // repeated until the window stays minimised.
-bool runMinimise() {
+bool runMinimise(const Command&) {
     if (!needWindow()) return false;
     DWORD start = GetTickCount();
     do {
@@ -674,7 +685,7 @@ bool runWaitBox(const Command& c) {
     return true;
 }
 
-bool runBox() {
+bool runBox(const Command&) {
     if (!needBox()) return false;
     char line[TEXT_SIZE * 3 + 16];
     wchar_t wide[TEXT_SIZE];
@@ -880,82 +891,115 @@ bool runHoldFile(const Command& c) {
     return true;
 }
 
-bool runCommand(const Command& c) {
-    harness.command = &c;
-    switch (c.kind) {
-    case CMD_WAIT_WINDOW: return runWaitWindow(c, true);
-    case CMD_WINDOW: return runWaitWindow(c, false);
-    case CMD_WAIT_GONE: return runWaitGone(c);
-    case CMD_CAPTION: {
-        if (!needWindow()) return false;
-        wchar_t text[TEXT_SIZE];
-        GetWindowTextW(harness.window, text, TEXT_SIZE);
-        printWide(text);
-        return true;
-    }
-    case CMD_TEXT: return runText(c);
-    case CMD_WAIT_TEXT: return runWaitText(c);
-    case CMD_ENABLED:
-    case CMD_VISIBLE: {
-        HWND control;
-        if (!needControl(c.number[0], &control)) return false;
-        printNumber(c.kind == CMD_ENABLED ? IsWindowEnabled(control) != 0 : IsWindowVisible(control) != 0);
-        return true;
-    }
-    case CMD_WAIT_ENABLED: return runWaitEnabled(c);
-    case CMD_CHECKED: return runChecked(c);
-    case CMD_FOCUS: return runFocus();
-    case CMD_WAIT_FOCUS: return runWaitFocus(c);
-    case CMD_ICONIC:
-        if (!needWindow()) return false;
-        printNumber(IsIconic(harness.window) != 0);
-        return true;
-    case CMD_FOREGROUND:
-        if (!needWindow()) return false;
-        printNumber(GetForegroundWindow() == harness.window);
-        return true;
-    case CMD_MINIMISE: return runMinimise();
-    case CMD_SELECT: return runSelect(c);
-    case CMD_ITEMS: return runItems(c);
-    case CMD_SELECTION: return runSelection(c);
-    case CMD_PRESS: return runPress(c);
-    case CMD_COMMAND: {
-        if (!needWindow()) return false;
-        return deliver(harness.window, WM_COMMAND, MAKEWPARAM(c.number[0], c.number[1]), (LPARAM)GetDlgItem(harness.window, c.number[0]));
-    }
-    case CMD_CHECK: return runCheck(c);
-    case CMD_CLOSE:
-        if (!needWindow()) return false;
-        return deliver(harness.window, WM_CLOSE, 0, 0);
-    case CMD_CANCEL:
-        if (!needWindow()) return false;
-        // What Escape makes the dialog manager send.
-        return deliver(harness.window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(harness.window, IDCANCEL));
-    case CMD_PROCESS:
-        if (strcmp(c.text[0], "*") == 0) harness.processFilter[0] = 0;
-        else toWide(c.text[0], harness.processFilter, MAX_PATH);
-        return true;
-    case CMD_WAIT_BOX: return runWaitBox(c);
-    case CMD_BOX: return runBox();
-    case CMD_ANSWER: return runAnswer(c);
-    case CMD_NO_BOX: return runNoBox(c);
-    case CMD_CAPTURE: return runCapture(c);
-    case CMD_SLEEP: Sleep(c.number[0]); return true;
-    case CMD_WAIT_FILE_DIALOG: return runWaitFileDialog(c);
-    case CMD_FILE_NAME: return runFileName(c);
-    case CMD_HOLD_FILE: return runHoldFile(c);
-    case CMD_WATCH_TEXT: return runWatchText(c);
-    case CMD_SCREENSAVER: {
-        BOOL active = FALSE;
-        if (!SystemParametersInfoW(SPI_GETSCREENSAVEACTIVE, 0, &active, 0)) {
-            return fail("SPI_GETSCREENSAVEACTIVE failed (error %lu)", GetLastError());
-        }
-        printNumber(active != 0);
-        return true;
-    }
-    }
-    return fail("unhandled command");
+bool runCaption(const Command&) {
+    if (!needWindow()) return false;
+    wchar_t text[TEXT_SIZE];
+    GetWindowTextW(harness.window, text, TEXT_SIZE);
+    printWide(text);
+    return true;
 }
+
+bool runEnabled(const Command& c) {
+    HWND control;
+    if (!needControl(c.number[0], &control)) return false;
+    printNumber(IsWindowEnabled(control) != 0);
+    return true;
+}
+
+bool runVisible(const Command& c) {
+    HWND control;
+    if (!needControl(c.number[0], &control)) return false;
+    printNumber(IsWindowVisible(control) != 0);
+    return true;
+}
+
+bool runIconic(const Command&) {
+    if (!needWindow()) return false;
+    printNumber(IsIconic(harness.window) != 0);
+    return true;
+}
+
+bool runForeground(const Command&) {
+    if (!needWindow()) return false;
+    printNumber(GetForegroundWindow() == harness.window);
+    return true;
+}
+
+bool runCommandMessage(const Command& c) {
+    if (!needWindow()) return false;
+    return deliver(harness.window, WM_COMMAND, MAKEWPARAM(c.number[0], c.number[1]), (LPARAM)GetDlgItem(harness.window, c.number[0]));
+}
+
+bool runClose(const Command&) {
+    if (!needWindow()) return false;
+    return deliver(harness.window, WM_CLOSE, 0, 0);
+}
+
+// What Escape makes the dialog manager send.
+bool runCancel(const Command&) {
+    if (!needWindow()) return false;
+    return deliver(harness.window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(harness.window, IDCANCEL));
+}
+
+bool runProcess(const Command& c) {
+    if (strcmp(c.text[0], "*") == 0) harness.processFilter[0] = 0;
+    else toWide(c.text[0], harness.processFilter, MAX_PATH);
+    return true;
+}
+
+bool runSleep(const Command& c) {
+    Sleep(c.number[0]);
+    return true;
+}
+
+bool runScreensaver(const Command&) {
+    BOOL active = FALSE;
+    if (!SystemParametersInfoW(SPI_GETSCREENSAVEACTIVE, 0, &active, 0)) {
+        return fail("SPI_GETSCREENSAVEACTIVE failed (error %lu)", GetLastError());
+    }
+    printNumber(active != 0);
+    return true;
+}
+
+// The command language; see harness_script.h for the argument patterns.
+const CommandSpec COMMANDS[] = {
+    {"wait-window", "s?n", DEFAULT_TIMEOUT_MS, runWaitWindow},
+    {"wait-gone", "s?n", DEFAULT_TIMEOUT_MS, runWaitGone},
+    {"window", "s", 0, runWindow},
+    {"caption", "", 0, runCaption},
+    {"text", "i", 0, runText},
+    {"wait-text", "is?n", DEFAULT_TIMEOUT_MS, runWaitText},
+    {"enabled", "i", 0, runEnabled},
+    {"wait-enabled", "ib?n", DEFAULT_TIMEOUT_MS, runWaitEnabled},
+    {"visible", "i", 0, runVisible},
+    {"checked", "i", 0, runChecked},
+    {"focus", "", 0, runFocus},
+    {"wait-focus", "i?n", DEFAULT_TIMEOUT_MS, runWaitFocus},
+    {"iconic", "", 0, runIconic},
+    {"foreground", "", 0, runForeground},
+    {"minimise", "", 0, runMinimise},
+    {"select", "in", 0, runSelect},
+    {"items", "i", 0, runItems},
+    {"selection", "i", 0, runSelection},
+    {"press", "i", 0, runPress},
+    {"command", "i?n", 0, runCommandMessage},
+    {"check", "ib", 0, runCheck},
+    {"close", "", 0, runClose},
+    {"cancel", "", 0, runCancel},
+    {"process", "s", 0, runProcess},
+    {"wait-box", "?n", DEFAULT_TIMEOUT_MS, runWaitBox},
+    {"box", "", 0, runBox},
+    {"answer", "B", 0, runAnswer},
+    {"no-box", "n", 0, runNoBox},
+    {"capture", "s!nnnn", 0, runCapture},
+    {"sleep", "n", 0, runSleep},
+    {"wait-file-dialog", "?n", DEFAULT_TIMEOUT_MS, runWaitFileDialog},
+    {"file-name", "s", 0, runFileName},
+    {"hold-file", "s", 0, runHoldFile},
+    {"watch-text", "ii?n", DEFAULT_TIMEOUT_MS, runWatchText},
+    {"screensaver", "", 0, runScreensaver},
+};
+const int COMMAND_COUNT = sizeof(COMMANDS) / sizeof(COMMANDS[0]);
 
 }  // namespace
 
@@ -983,13 +1027,16 @@ int wmain(int argc, wchar_t** argv) {
 
     static Script script;
     char error[ERROR_TEXT_SIZE];
-    if (!parseScript(count, args, &script, error, sizeof error)) {
-        fprintf(stderr, "harness: %s\n%s", error, usageText());
+    if (!parseScript(count, args, COMMANDS, COMMAND_COUNT, &script, error, sizeof error)) {
+        static char usage[4096];
+        writeUsage(COMMANDS, COMMAND_COUNT, usage, sizeof usage);
+        fprintf(stderr, "harness: %s\n%s", error, usage);
         return 2;
     }
     harness.ownProcess = GetCurrentProcessId();
     for (int i = 0; i < script.count; ++i) {
-        if (!runCommand(script.commands[i])) return 1;
+        harness.command = &script.commands[i];
+        if (!harness.command->spec->handler(*harness.command)) return 1;
     }
     return 0;
 }

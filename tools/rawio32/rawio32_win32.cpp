@@ -141,7 +141,7 @@ void loadConfigOnce() {
 HANDLE imageHandle(uint32_t index) {
     if (standin.images[index] == INVALID_HANDLE_VALUE) {
         standin.images[index] =
-            CreateFileA(standin.config.drives[index].image, GENERIC_READ,
+            CreateFileA(standin.config.drives[index].sim.image, GENERIC_READ,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
     }
@@ -154,14 +154,14 @@ uint32_t readFromImage(const StandinReadPlan& plan, uint32_t driveNumber, void* 
     HANDLE image = imageHandle(plan.driveIndex);
     if (image == INVALID_HANDLE_VALUE) {
         snprintf(message, sizeof message, "drive 0x%02X: cannot open image %s (error %lu)", (unsigned)driveNumber,
-                 drive.image, (unsigned long)GetLastError());
+                 drive.sim.image, (unsigned long)GetLastError());
         debugLine(message);
         return STANDIN_WORD_OPEN_FAILED;
     }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(image, &size) || !readFitsImage(plan.offset, plan.bytes, (uint64_t)size.QuadPart)) {
         snprintf(message, sizeof message, "drive 0x%02X: read of %u bytes at offset %llu lies beyond the end of %s",
-                 (unsigned)driveNumber, (unsigned)plan.bytes, (unsigned long long)plan.offset, drive.image);
+                 (unsigned)driveNumber, (unsigned)plan.bytes, (unsigned long long)plan.offset, drive.sim.image);
         debugLine(message);
         return STANDIN_WORD_READ_FAILED;
     }
@@ -175,7 +175,7 @@ uint32_t readFromImage(const StandinReadPlan& plan, uint32_t driveNumber, void* 
          GetLastError() != NO_ERROR) ||
         !ReadFile(image, buffer, plan.bytes, &got, nullptr) || got != plan.bytes) {
         snprintf(message, sizeof message, "drive 0x%02X: reading %s at offset %llu failed (error %lu)",
-                 (unsigned)driveNumber, drive.image, (unsigned long long)plan.offset, (unsigned long)GetLastError());
+                 (unsigned)driveNumber, drive.sim.image, (unsigned long long)plan.offset, (unsigned long)GetLastError());
         debugLine(message);
         return STANDIN_WORD_READ_FAILED;
     }
@@ -216,13 +216,9 @@ __declspec(dllexport) uint32_t SECTOR_SERVICE_CALL ReadPhysicalSector32(uint32_t
     }
     if (word == 0) {
         const StandinDrive& drive = standin.config.drives[plan.driveIndex];
-        if (drive.paced) {
-            const uint32_t kbps = cylinderRateKbps(drive, cylinder);
-            const uint64_t window = drive.streaming ? paceStreamWindowMicroseconds(
-                                                          (uint64_t)drive.heads * drive.sectorsPerTrack * drive.bytesPerSector, kbps)
-                                                    : 0;
+        if (drive.sim.paced) {
             uint64_t& deadline = standin.deadlinesUs[plan.driveIndex];
-            deadline = paceNextDeadline(deadline, entered, paceTransferMicroseconds(plan.bytes, kbps), window);
+            deadline = paceReadDeadline(&drive.sim, cylinder, plan.bytes, deadline, entered);
             waitUntil(deadline, readEndsCylinder(drive, head, sector, count));
         }
         word = count;

@@ -6,143 +6,54 @@
 
 namespace {
 
-enum { MAX_TOKENS = 12 };
+enum { MAX_WORDS = 5 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-// Splits a line in place into whitespace-separated tokens. A token may be
-// double-quoted (for paths with spaces); '#' outside quotes ends the line.
-// Returns the token count, or -1 with reason filled.
-int splitTokens(char* line, char* tokens[MAX_TOKENS], char* reason, size_t reasonSize) {
+// Splits a fault or stats line into at most MAX_WORDS words, by the rules of
+// drive lines. Returns the word count, or -1 with reason filled.
+int splitWords(const char* line, char words[MAX_WORDS][DRIVE_LINE_WORD_SIZE], char* reason, size_t reasonSize) {
     int count = 0;
-    char* p = line;
-    for (;;) {
-        while (isBlank(*p)) ++p;
-        if (*p == '\0' || *p == '#') return count;
-        if (count == MAX_TOKENS) {
-            snprintf(reason, reasonSize, "more than %d words", MAX_TOKENS);
+    const char* error;
+    char word[DRIVE_LINE_WORD_SIZE];
+    for (const char* p = line; (p = driveLineWord(p, word, sizeof word, &error)) != nullptr;) {
+        if (count == MAX_WORDS) {
+            snprintf(reason, reasonSize, "more than %d words", MAX_WORDS);
             return -1;
         }
-        if (*p == '"') {
-            char* start = ++p;
-            while (*p != '\0' && *p != '"') ++p;
-            if (*p != '"') {
-                snprintf(reason, reasonSize, "unterminated quote");
-                return -1;
-            }
-            *p++ = '\0';
-            if (*p != '\0' && !isBlank(*p) && *p != '#') {
-                snprintf(reason, reasonSize, "text right after a closing quote");
-                return -1;
-            }
-            tokens[count++] = start;
-            continue;
-        }
-        tokens[count++] = p;
-        while (*p != '\0' && !isBlank(*p) && *p != '#') ++p;
-        if (*p == '#') {
-            *p = '\0';
-            return count;
-        }
-        if (*p != '\0') *p++ = '\0';
+        memcpy(words[count++], word, sizeof word);
     }
+    if (error) {
+        snprintf(reason, reasonSize, "%s", error);
+        return -1;
+    }
+    return count;
 }
 
-// Decimal or 0x-hexadecimal, 32-bit.
 bool parseNumber(const char* text, uint32_t* out) {
-    uint64_t value = 0;
-    uint32_t base = 10;
-    const char* p = text;
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-        base = 16;
-        p += 2;
-    }
-    if (*p == '\0') return false;
-    for (; *p != '\0'; ++p) {
-        uint32_t digit;
-        if (*p >= '0' && *p <= '9') {
-            digit = (uint32_t)(*p - '0');
-        } else if (base == 16 && *p >= 'a' && *p <= 'f') {
-            digit = (uint32_t)(*p - 'a' + 10);
-        } else if (base == 16 && *p >= 'A' && *p <= 'F') {
-            digit = (uint32_t)(*p - 'A' + 10);
-        } else {
-            return false;
-        }
-        value = value * base + digit;
-        if (value > 0xFFFFFFFFull) return false;
-    }
+    uint64_t value;
+    const char* rest;
+    if (!driveLineNumber(text, 0xFFFFFFFFu, &value, &rest) || *rest != '\0') return false;
     *out = (uint32_t)value;
     return true;
 }
 
-bool parseSpeed(const char* text, uint32_t* first, uint32_t* last) {
-    char copy[64];
-    size_t length = strlen(text);
-    if (length >= sizeof copy) return false;
-    memcpy(copy, text, length + 1);
-    char* comma = strchr(copy, ',');
-    if (comma == nullptr) return false;
-    *comma = '\0';
-    return parseNumber(copy, first) && parseNumber(comma + 1, last) && *first > 0 && *last > 0;
+const char* takeDriveOption(void* context, const char* word) {
+    if (strcmp(word, "noparams") != 0) return "unknown drive option";
+    ((StandinDrive*)context)->noParams = true;
+    return nullptr;
 }
 
-// a * b, false on overflow of 63 bits (image offsets must stay positive).
-bool multiplyChecked(uint64_t a, uint64_t b, uint64_t* out) {
-    if (a != 0 && b > (uint64_t)INT64_MAX / a) return false;
-    *out = a * b;
-    return true;
-}
-
-bool applyDriveLine(StandinConfig* cfg, const char* folder, char** tokens, int count, char* reason,
-                    size_t reasonSize) {
-    if (count < 6) {
-        snprintf(reason, reasonSize, "drive needs IMAGE CYLINDERS HEADS SECTORS BYTES_PER_SECTOR");
-        return false;
-    }
+// rest is the line after the word "drive".
+bool applyDriveLine(StandinConfig* cfg, const char* folder, const char* rest, char* reason, size_t reasonSize) {
     if (cfg->driveCount == STANDIN_MAX_DRIVES) {
         snprintf(reason, reasonSize, "more than %d drives", STANDIN_MAX_DRIVES);
         return false;
     }
     StandinDrive drive;
     memset(&drive, 0, sizeof drive);
-    const char* names[4] = {"cylinders", "heads", "sectors", "bytes per sector"};
-    uint32_t* fields[4] = {&drive.cylinders, &drive.heads, &drive.sectorsPerTrack, &drive.bytesPerSector};
-    for (int i = 0; i < 4; ++i) {
-        if (!parseNumber(tokens[2 + i], fields[i]) || *fields[i] == 0) {
-            snprintf(reason, reasonSize, "%s \"%s\" is not a positive number", names[i], tokens[2 + i]);
-            return false;
-        }
-    }
-    if (drive.bytesPerSector > 0xFFFFu) {
-        snprintf(reason, reasonSize, "bytes per sector %" PRIu32 " does not fit 16 bits", drive.bytesPerSector);
-        return false;
-    }
-    uint64_t size;
-    if (!multiplyChecked(drive.cylinders, drive.heads, &size) || !multiplyChecked(size, drive.sectorsPerTrack, &size) ||
-        !multiplyChecked(size, drive.bytesPerSector, &size) ||
-        (uint64_t)drive.sectorsPerTrack * drive.bytesPerSector > 0x7FFFFFFFu) {
-        snprintf(reason, reasonSize, "geometry too large");
-        return false;
-    }
-    for (int i = 6; i < count; ++i) {
-        if (strcmp(tokens[i], "noparams") == 0) {
-            drive.noParams = true;
-        } else if (strcmp(tokens[i], "stream") == 0) {
-            drive.streaming = true;
-        } else if (strncmp(tokens[i], "speed=", 6) == 0) {
-            if (!parseSpeed(tokens[i] + 6, &drive.firstKbps, &drive.lastKbps)) {
-                snprintf(reason, reasonSize, "\"%s\" is not speed=FIRST_KBPS,LAST_KBPS with positive numbers",
-                         tokens[i]);
-                return false;
-            }
-            drive.paced = true;
-        } else {
-            snprintf(reason, reasonSize, "unknown drive option \"%s\"", tokens[i]);
-            return false;
-        }
-    }
-    if (!resolveConfigPath(folder, tokens[1], drive.image, sizeof drive.image)) {
+    if (!driveLineParse(rest, &drive.sim, takeDriveOption, &drive, reason, reasonSize)) return false;
+    char written[DRIVE_LINE_PATH_SIZE];
+    memcpy(written, drive.sim.image, sizeof written);
+    if (!resolveConfigPath(folder, written, drive.sim.image, sizeof drive.sim.image)) {
         snprintf(reason, reasonSize, "image path too long");
         return false;
     }
@@ -150,7 +61,8 @@ bool applyDriveLine(StandinConfig* cfg, const char* folder, char** tokens, int c
     return true;
 }
 
-bool applyFaultLine(StandinConfig* cfg, char** tokens, int count, char* reason, size_t reasonSize) {
+bool applyFaultLine(StandinConfig* cfg, char tokens[MAX_WORDS][DRIVE_LINE_WORD_SIZE], int count, char* reason,
+                    size_t reasonSize) {
     if (count != 4) {
         snprintf(reason, reasonSize, "fault needs CYLINDER HEAD CODE");
         return false;
@@ -169,7 +81,7 @@ bool applyFaultLine(StandinConfig* cfg, char** tokens, int count, char* reason, 
         snprintf(reason, reasonSize, "fault cylinder or head is not a number");
         return false;
     }
-    if (fault.cylinder >= drive.cylinders || fault.head >= drive.heads) {
+    if (fault.cylinder >= drive.sim.cylinders || fault.head >= drive.sim.heads) {
         snprintf(reason, reasonSize, "fault at %" PRIu32 "/%" PRIu32 " lies outside the drive", fault.cylinder,
                  fault.head);
         return false;
@@ -216,15 +128,18 @@ bool applyConfigLine(StandinConfig* cfg, const char* folder, const char* line, s
         snprintf(reason, reasonSize, "NUL character in line");
         return false;
     }
-    char* tokens[MAX_TOKENS];
-    int count = splitTokens(copy, tokens, reason, reasonSize);
-    if (count < 0) return false;
-    if (count == 0) return true;
-    if (strcmp(tokens[0], "drive") == 0) {
-        bool ok = applyDriveLine(cfg, folder, tokens, count, reason, reasonSize);
+    char keyword[DRIVE_LINE_WORD_SIZE];
+    const char* error;
+    const char* rest = driveLineWord(copy, keyword, sizeof keyword, &error);
+    if (rest != nullptr && strcmp(keyword, "drive") == 0) {
+        bool ok = applyDriveLine(cfg, folder, rest, reason, reasonSize);
         cfg->lastDriveRejected = !ok;
         return ok;
     }
+    char tokens[MAX_WORDS][DRIVE_LINE_WORD_SIZE];
+    int count = splitWords(copy, tokens, reason, reasonSize);
+    if (count < 0) return false;
+    if (count == 0) return true;
     if (strcmp(tokens[0], "fault") == 0) return applyFaultLine(cfg, tokens, count, reason, reasonSize);
     if (strcmp(tokens[0], "stats") == 0) {
         if (count != 2) {
@@ -279,12 +194,12 @@ uint32_t planRead(const StandinConfig& cfg, uint32_t driveNumber, uint32_t cylin
         return STANDIN_WORD_BAD_ADDRESS;
     }
     // sector + count - 1 is compared without forming it, so huge counts cannot wrap.
-    if (cylinder >= drive->cylinders || head >= drive->heads || sector == 0 || count == 0 ||
-        sector > drive->sectorsPerTrack || count > drive->sectorsPerTrack - sector + 1) {
+    if (cylinder >= drive->sim.cylinders || head >= drive->sim.heads || sector == 0 || count == 0 ||
+        sector > drive->sim.sectorsPerTrack || count > drive->sim.sectorsPerTrack - sector + 1) {
         snprintf(message, messageSize,
                  "drive 0x%02" PRIX32 ": read of %" PRIu32 " sectors at %" PRIu32 "/%" PRIu32 "/%" PRIu32
                  " lies outside the geometry %" PRIu32 "/%" PRIu32 "/%" PRIu32,
-                 driveNumber, count, cylinder, head, sector, drive->cylinders, drive->heads, drive->sectorsPerTrack);
+                 driveNumber, count, cylinder, head, sector, drive->sim.cylinders, drive->sim.heads, drive->sim.sectorsPerTrack);
         return STANDIN_WORD_BAD_ADDRESS;
     }
     for (uint32_t i = 0; i < drive->faultCount; ++i) {
@@ -297,9 +212,9 @@ uint32_t planRead(const StandinConfig& cfg, uint32_t driveNumber, uint32_t cylin
         }
     }
     plan->driveIndex = driveNumber - BIOS_FIRST_HARD_DISK;
-    uint64_t lba = ((uint64_t)cylinder * drive->heads + head) * drive->sectorsPerTrack + (sector - 1);
-    plan->offset = lba * drive->bytesPerSector;
-    plan->bytes = count * drive->bytesPerSector;
+    uint64_t lba = ((uint64_t)cylinder * drive->sim.heads + head) * drive->sim.sectorsPerTrack + (sector - 1);
+    plan->offset = lba * drive->sim.bytesPerSector;
+    plan->bytes = count * drive->sim.bytesPerSector;
     return 0;
 }
 
@@ -318,32 +233,28 @@ uint32_t fillDriveParameters(const StandinConfig& cfg, uint32_t driveNumber, uin
         snprintf(message, messageSize, "parameters of drive 0x%02" PRIX32 " refused (noparams)", driveNumber);
         return STANDIN_PARAMS_FAILED;
     }
-    uint64_t total = (uint64_t)drive->cylinders * drive->heads * drive->sectorsPerTrack;
+    uint64_t total = (uint64_t)drive->sim.cylinders * drive->sim.heads * drive->sim.sectorsPerTrack;
     memset(block, 0, DRIVE_PARAMETERS_SIZE);
     auto put = [block](int offset, uint64_t value, int width) {
         for (int i = 0; i < width; ++i) block[offset + i] = (uint8_t)(value >> (8 * i));
     };
     put(0, 26, 2);
     put(2, 0, 2);
-    put(DRIVE_PARAMETERS_CYLINDERS, drive->cylinders, 4);
-    put(DRIVE_PARAMETERS_HEADS, drive->heads, 4);
-    put(DRIVE_PARAMETERS_SECTORS, drive->sectorsPerTrack, 4);
+    put(DRIVE_PARAMETERS_CYLINDERS, drive->sim.cylinders, 4);
+    put(DRIVE_PARAMETERS_HEADS, drive->sim.heads, 4);
+    put(DRIVE_PARAMETERS_SECTORS, drive->sim.sectorsPerTrack, 4);
     put(16, total, 8);
-    put(DRIVE_PARAMETERS_BYTES_PER_SECTOR, drive->bytesPerSector, 2);
+    put(DRIVE_PARAMETERS_BYTES_PER_SECTOR, drive->sim.bytesPerSector, 2);
     return 0;
 }
 
-uint32_t cylinderRateKbps(const StandinDrive& drive, uint32_t cylinder) {
-    return paceRateKbps(drive.firstKbps, drive.lastKbps, drive.cylinders, cylinder);
-}
-
 bool readEndsCylinder(const StandinDrive& drive, uint32_t head, uint32_t sector, uint32_t count) {
-    return head == drive.heads - 1 && sector + count - 1 == drive.sectorsPerTrack;
+    return head == drive.sim.heads - 1 && sector + count - 1 == drive.sim.sectorsPerTrack;
 }
 
 bool countPassRead(StandinPass* pass, const StandinDrive& drive, uint32_t cylinder, uint32_t head, uint32_t sector,
                    uint32_t count, uint64_t entryUs, uint64_t exitUs) {
-    const bool wholeTrack = sector == 1 && count == drive.sectorsPerTrack;
+    const bool wholeTrack = sector == 1 && count == drive.sim.sectorsPerTrack;
     if (wholeTrack && cylinder == 0 && head == 0) {
         const uint32_t number = pass->number + 1;
         *pass = StandinPass{true, number, 0, 0, entryUs, exitUs};
@@ -352,7 +263,7 @@ bool countPassRead(StandinPass* pass, const StandinDrive& drive, uint32_t cylind
     ++pass->calls;
     pass->insideUs += exitUs - entryUs;
     pass->lastUs = exitUs;
-    if (!(wholeTrack && cylinder == drive.cylinders - 1 && readEndsCylinder(drive, head, sector, count))) return false;
+    if (!(wholeTrack && cylinder == drive.sim.cylinders - 1 && readEndsCylinder(drive, head, sector, count))) return false;
     pass->open = false;
     return true;
 }

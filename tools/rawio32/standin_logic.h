@@ -7,7 +7,7 @@
 #include <stdint.h>
 
 #include "drive/sector_service.h"
-#include "pacing/pacing.h"
+#include "pacing/drive_line.h"
 
 enum {
     STANDIN_MAX_DRIVES = 16,
@@ -33,17 +33,12 @@ struct StandinFault {
     uint32_t code;  // 1..255
 };
 
+// A "drive" line: the drive line of pacing/drive_line.h (its image resolved
+// against the DLL's folder), whose own option is noparams, and the "fault"
+// lines that follow it.
 struct StandinDrive {
-    char image[STANDIN_PATH_SIZE];  // already resolved against the DLL's folder
-    uint32_t cylinders;
-    uint32_t heads;
-    uint32_t sectorsPerTrack;
-    uint32_t bytesPerSector;
-    bool paced;
-    uint32_t firstKbps;  // speed at cylinder 0
-    uint32_t lastKbps;   // speed at the last cylinder
+    SimulatedDrive sim;
     bool noParams;
-    bool streaming;  // reads ahead: see paceNextDeadline
     uint32_t faultCount;
     StandinFault faults[STANDIN_MAX_FAULTS];
 };
@@ -99,10 +94,6 @@ bool readFitsImage(uint64_t offset, uint32_t bytes, uint64_t imageSize);
 // (0, or STANDIN_PARAMS_FAILED with message filled).
 uint32_t fillDriveParameters(const StandinConfig& cfg, uint32_t driveNumber, uint8_t block[DRIVE_PARAMETERS_SIZE],
                              char* message, size_t messageSize);
-
-// The linear speed profile: kB/s at a cylinder, from firstKbps at cylinder 0
-// to lastKbps at the last one.
-uint32_t cylinderRateKbps(const StandinDrive& drive, uint32_t cylinder);
 
 // A pass over a drive: a read of its whole first track (cylinder 0, head 0,
 // every sector) begins one, and a read of its whole last track ends it. The

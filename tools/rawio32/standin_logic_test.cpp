@@ -31,27 +31,19 @@ TEST(StandinConfigTest, ParsesDrivesFaultsAndStats) {
     EXPECT_TRUE(reports.empty());
     ASSERT_EQ(cfg.driveCount, 2u);
     const StandinDrive& a = cfg.drives[0];
-    EXPECT_STREQ(a.image, "C:\\disks\\a.img");
-    EXPECT_EQ(a.cylinders, 1024u);
-    EXPECT_EQ(a.heads, 16u);
-    EXPECT_EQ(a.sectorsPerTrack, 63u);
-    EXPECT_EQ(a.bytesPerSector, 512u);
-    EXPECT_TRUE(a.paced);
-    EXPECT_EQ(a.firstKbps, 16000u);
-    EXPECT_EQ(a.lastKbps, 8000u);
+    EXPECT_STREQ(a.sim.image, "C:\\disks\\a.img");
+    EXPECT_EQ(a.sim.cylinders, 1024u);
+    EXPECT_TRUE(a.sim.paced);
     EXPECT_FALSE(a.noParams);
-    EXPECT_TRUE(a.streaming);
     ASSERT_EQ(a.faultCount, 2u);
     EXPECT_EQ(a.faults[0].cylinder, 3u);
     EXPECT_EQ(a.faults[0].head, 1u);
     EXPECT_EQ(a.faults[0].code, 0x40u);
     EXPECT_EQ(a.faults[1].code, 7u);
     const StandinDrive& b = cfg.drives[1];
-    EXPECT_STREQ(b.image, "Z:\\my disks\\b.img");
-    EXPECT_EQ(b.bytesPerSector, 512u);
-    EXPECT_FALSE(b.paced);
+    EXPECT_STREQ(b.sim.image, "Z:\\my disks\\b.img");
+    EXPECT_FALSE(b.sim.paced);
     EXPECT_TRUE(b.noParams);
-    EXPECT_FALSE(b.streaming);
     EXPECT_EQ(b.faultCount, 0u);
     EXPECT_TRUE(cfg.hasStats);
     EXPECT_STREQ(cfg.statsPath, "/tmp/stats.txt");
@@ -83,20 +75,14 @@ TEST(StandinConfigTest, SkipsBadLinesWithTheirLineNumbersAndKeepsTheRest) {
         "fault 1 2 5\n"                           // 7: head outside
         "drive b.img 10 x 8 512\n"                // 8: bad heads
         "fault 1 1 9\n"                           // 9: follows the skipped drive
-        "drive c.img 10 2 8 512 speed=100\n"      // 10: speed without LAST
-        "drive d.img 10 2 8 512 fast\n"           // 11: unknown option
-        "drive e.img 10 2 8 70000\n"              // 12: sector size over 16 bits
-        "drive f.img 10 2 8\n"                    // 13: too few fields
-        "drive \"g.img 10 2 8 512\n"              // 14: unterminated quote
-        "stats\n"                                 // 15: no path
-        "drive h.img 0x10 2 8 512 speed=0,100\n"  // 16: zero speed
-        "drive i.img 4294967295 4294967295 65535 65535\n"  // 17: too large
-        "drive j.img 10 2 8 512\n"                // 18: 0x81
-        "fault 1 1 0xFF\n");                      // 19: on j
+        "drive d.img 10 2 8 512 fast\n"           // 10: not an option of the stand-in's
+        "stats\n"                                 // 11: no path
+        "drive j.img 10 2 8 512\n"                // 12: 0x81
+        "fault 1 1 0xFF\n");                      // 13: on j
     ASSERT_EQ(cfg.driveCount, 2u);
-    EXPECT_STREQ(cfg.drives[0].image, "C:\\disks\\a.img");
+    EXPECT_STREQ(cfg.drives[0].sim.image, "C:\\disks\\a.img");
     EXPECT_EQ(cfg.drives[0].faultCount, 0u);
-    EXPECT_STREQ(cfg.drives[1].image, "C:\\disks\\j.img");
+    EXPECT_STREQ(cfg.drives[1].sim.image, "C:\\disks\\j.img");
     ASSERT_EQ(cfg.drives[1].faultCount, 1u);
     EXPECT_EQ(cfg.drives[1].faults[0].code, 0xFFu);
     EXPECT_FALSE(cfg.hasStats);
@@ -107,8 +93,9 @@ TEST(StandinConfigTest, SkipsBadLinesWithTheirLineNumbersAndKeepsTheRest) {
         EXPECT_NE(r.find("(line skipped)"), std::string::npos) << r;
         lines.push_back(n);
     }
-    EXPECT_EQ(lines, (std::vector<int>{1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}));
+    EXPECT_EQ(lines, (std::vector<int>{1, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
     EXPECT_NE(reports[1].find("unknown keyword \"bogus\""), std::string::npos) << reports[1];
+    EXPECT_NE(reports[8].find("unknown drive option: \"fast\""), std::string::npos) << reports[8];
 }
 
 TEST(StandinConfigTest, LimitsDrivesFaultsAndLineLength) {
@@ -195,47 +182,14 @@ TEST(StandinParametersTest, FillsTheBlockOrRefuses) {
     EXPECT_EQ(fillDriveParameters(cfg, 0x00, block, message, sizeof message), STANDIN_PARAMS_FAILED);
 }
 
-TEST(StandinPacingTest, RatesDurationsAndDeadlines) {
-    StandinDrive drive;
-    memset(&drive, 0, sizeof drive);
-    drive.cylinders = 1024;
-    drive.firstKbps = 16000;
-    drive.lastKbps = 8000;
-    EXPECT_EQ(cylinderRateKbps(drive, 0), 16000u);
-    EXPECT_EQ(cylinderRateKbps(drive, 1023), 8000u);
-    EXPECT_EQ(cylinderRateKbps(drive, 341), 16000u - 8000u * 341 / 1023);
-    drive.firstKbps = 4000;
-    drive.lastKbps = 6000;  // rising profiles work too
-    EXPECT_EQ(cylinderRateKbps(drive, 1023), 6000u);
-    EXPECT_EQ(cylinderRateKbps(drive, 512), 4000u + 2000u * 512 / 1023);
-    drive.cylinders = 1;
-    EXPECT_EQ(cylinderRateKbps(drive, 0), 4000u);
-
-    EXPECT_EQ(paceTransferMicroseconds(1024, 1), 1000000u);
-    EXPECT_EQ(paceTransferMicroseconds(63 * 512, 16000), 1969u);  // 1968.75 rounded up
-    EXPECT_EQ(paceTransferMicroseconds(0, 100), 0u);
-
-    // A caller that keeps up is paced back to back; a late one starts afresh.
-    EXPECT_EQ(paceNextDeadline(0, 5000, 100, 0), 5100u);
-    EXPECT_EQ(paceNextDeadline(5100, 5050, 100, 0), 5200u);
-    EXPECT_EQ(paceNextDeadline(5200, 5201, 100, 0), 5301u);
-    // Streaming: a read within the window after the deadline continues from
-    // it, even when its data is ready (it returns at once); a longer idle,
-    // or the very first read, starts from now.
-    EXPECT_EQ(paceNextDeadline(5200, 5700, 100, 500), 5300u);
-    EXPECT_EQ(paceNextDeadline(5200, 5701, 100, 500), 5801u);
-    EXPECT_EQ(paceNextDeadline(0, 400, 100, 500), 500u);
-    EXPECT_EQ(paceStreamWindowMicroseconds(16 * 63 * 512, 16000), 31500u);
-}
-
 // A pass runs from a whole read of the first track to one of the last; the
 // partition walk's single sectors before it, and a run stopped before the
 // end (whose next run begins a new pass), leave no line.
 TEST(StandinStatsTest, CountsWholePasses) {
     StandinDrive d = {};
-    d.cylinders = 2;
-    d.heads = 2;
-    d.sectorsPerTrack = 8;
+    d.sim.cylinders = 2;
+    d.sim.heads = 2;
+    d.sim.sectorsPerTrack = 8;
     StandinPass pass = {};
     EXPECT_FALSE(countPassRead(&pass, d, 0, 0, 1, 1, 10, 20));  // one sector: not a pass
     EXPECT_FALSE(pass.open);

@@ -19,7 +19,6 @@
 #include <ntdddisk.h>
 
 #include "simdisk_logic.h"
-#include "pacing/pacing.h"
 
 #define POOL_TAG 0x6b736953u /* "Sisk" */
 
@@ -39,7 +38,7 @@ typedef struct OpenContext {
 
 static PDEVICE_OBJECT devices[SIMDISK_MAX_DRIVES];
 static FAST_MUTEX lock; /* counters, deadlines and the stats file */
-static WCHAR statsPath[SIMDISK_PATH_SIZE + 8]; /* empty: no stats file */
+static WCHAR statsPath[DRIVE_LINE_PATH_SIZE + 8]; /* empty: no stats file */
 static LARGE_INTEGER counterFrequency;
 
 static uint64_t nowUs(void) {
@@ -78,8 +77,8 @@ static NTSTATUS openFile(const WCHAR* path, ACCESS_MASK access, ULONG dispositio
 }
 
 static NTSTATUS openImage(const SimDiskDrive* drive, HANDLE* image) {
-    WCHAR path[SIMDISK_PATH_SIZE + 8];
-    toNtPath(drive->image, path, sizeof path / sizeof path[0]);
+    WCHAR path[DRIVE_LINE_PATH_SIZE + 8];
+    toNtPath(drive->sim.image, path, sizeof path / sizeof path[0]);
     return openFile(path, GENERIC_READ, FILE_OPEN, image);
 }
 
@@ -202,11 +201,8 @@ static NTSTATUS NTAPI dispatchRead(PDEVICE_OBJECT device, PIRP irp) {
 
     ExAcquireFastMutex(&lock);
     simdiskCountRead(&ext->stats, &plan);
-    if (ext->drive.paced && plan.status == SIMDISK_STATUS_SUCCESS) {
-        uint32_t kbps = paceRateKbps(ext->drive.firstKbps, ext->drive.lastKbps, ext->drive.cylinders, plan.cylinder);
-        uint64_t window = ext->drive.streaming ? paceStreamWindowMicroseconds(simdiskCylinderBytes(&ext->drive), kbps) : 0;
-        ext->deadlineUs =
-            paceNextDeadline(ext->deadlineUs, arrivedUs, paceTransferMicroseconds(plan.length, kbps), window);
+    if (ext->drive.sim.paced && plan.status == SIMDISK_STATUS_SUCCESS) {
+        ext->deadlineUs = paceReadDeadline(&ext->drive.sim, plan.cylinder, plan.length, ext->deadlineUs, arrivedUs);
         deadline = ext->deadlineUs;
     }
     writeStats();
@@ -355,7 +351,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
         /* A drive without its image is left out, so discovery stops there. */
         HANDLE image;
         if (!NT_SUCCESS(openImage(&drive, &image))) {
-            DbgPrint("simdisk: Drive%u skipped: cannot open %s\n", n, drive.image);
+            DbgPrint("simdisk: Drive%u skipped: cannot open %s\n", n, drive.sim.image);
             continue;
         }
         ZwClose(image);

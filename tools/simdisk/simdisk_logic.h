@@ -8,6 +8,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "pacing/drive_line.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -15,7 +17,6 @@ extern "C" {
 enum {
     SIMDISK_MAX_DRIVES = 10, /* \??\PhysicalDrive0 .. 9 */
     SIMDISK_MAX_FAULTS = 8,
-    SIMDISK_PATH_SIZE = 260,
     SIMDISK_REASON_SIZE = 160,
     SIMDISK_GEOMETRY_SIZE = 24, /* DISK_GEOMETRY */
     SIMDISK_STATS_LINE_SIZE = 200,
@@ -34,27 +35,16 @@ typedef struct SimDiskFault {
 } SimDiskFault;
 
 typedef struct SimDiskDrive {
-    char image[SIMDISK_PATH_SIZE]; /* a Windows path, e.g. Z:\tmp\d0.img */
-    uint32_t cylinders;
-    uint32_t heads;
-    uint32_t sectorsPerTrack;
-    uint32_t bytesPerSector;
-    int paced;
-    uint32_t firstKbps; /* speed at cylinder 0 */
-    uint32_t lastKbps;  /* speed at the last cylinder */
-    int streaming;      /* reads ahead: see paceNextDeadline */
+    SimulatedDrive sim; /* its image a Windows path, e.g. Z:\tmp\d0.img */
     uint32_t faultCount;
     SimDiskFault faults[SIMDISK_MAX_FAULTS];
 } SimDiskDrive;
 
-/* Parses one drive line:
-     IMAGE CYLINDERS HEADS SECTORS BYTES_PER_SECTOR [speed=FIRST,LAST] [stream]
-           [fault=OFFSET,LENGTH,STATUS]...
-   IMAGE may be in double quotes; numbers are decimal or 0x-hexadecimal.
-   Returns 1, or 0 with reason filled and *drive unspecified. */
+/* Parses one drive line (pacing/drive_line.h) whose own option is
+   fault=OFFSET,LENGTH,STATUS (up to SIMDISK_MAX_FAULTS). Returns 1, or 0
+   with reason filled and *drive unspecified. */
 int simdiskParseDrive(const char* line, SimDiskDrive* drive, char* reason, size_t reasonSize);
 
-uint64_t simdiskCylinderBytes(const SimDiskDrive* drive);
 uint64_t simdiskDiskBytes(const SimDiskDrive* drive);
 
 /* The reply to the geometry request: cylinders (64-bit), media type 12

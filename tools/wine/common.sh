@@ -1,4 +1,4 @@
-# Shared by run-in-prefix.sh and e2e.sh (sourced, not run).
+# Shared by run-in-prefix.sh, e2e.sh and the benchmark (sourced, not run).
 
 # The Windows system folders are large (over 1 GB) and nothing under test
 # writes to them, so a prefix copy hard-links them; everything else (the
@@ -77,4 +77,32 @@ wine_stop_xvfb() {
         wait "$WINE_XVFB_PID" 2>/dev/null
         WINE_XVFB_PID=
     fi
+}
+
+# The one test of "the window is up" that the scripts share: the harness's
+# wait-window, a visible top-level window with exactly that caption as Wine's
+# own window state has it. An X client's view is not the same: the X window
+# of a program that has just ended stays mapped until the X server has taken
+# down that program's connection, so a program started right after it could
+# be taken for up before it had a window at all.
+# wine_wait_window HARNESS CAPTION TIMEOUT_MS PID
+#   0 once the window is up; 1 when it is not up within TIMEOUT_MS; 2 as soon
+#   as process PID (the program, started in the background) has ended first:
+#   it is reaped and its exit code left in WINE_EXIT_CODE.
+wine_wait_window() {
+    local harness=$1 caption=$2 timeout=$3 pid=$4 waiter
+    wine "$harness" wait-window "$caption" "$timeout" </dev/null >/dev/null &
+    waiter=$!
+    while kill -0 "$waiter" 2>/dev/null; do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            kill "$waiter" 2>/dev/null
+            wait "$waiter" 2>/dev/null
+            WINE_EXIT_CODE=0
+            wait "$pid" || WINE_EXIT_CODE=$?
+            return 2
+        fi
+        sleep 0.005
+    done
+    wait "$waiter" && return 0
+    return 1
 }
