@@ -43,7 +43,7 @@ static void measureCylinders(const BenchPlatform& platform, const BenchmarkBody&
     // the bound here keeps a broken caller from writing past it.
     const uint32_t lastCylinder = geometry.cylinders < (uint32_t)MAX_TRACKS ? geometry.cylinders : (uint32_t)MAX_TRACKS;
     bool showErrors = true;
-    char text[BENCH_TEXT_SIZE];
+    char text[STATUS_TEXT_SIZE];
 
     while (app.runFlag != 0 && app.tracksDone < lastCylinder) {
         const uint32_t track = app.tracksDone;
@@ -119,7 +119,7 @@ void runBenchmarkWith(const BenchPlatform& platform, const BenchmarkBody& body, 
     if (total == 0) total = 1;
     const uint32_t done = app.tracksDone;
     if (done > 0) {
-        char text[BENCH_TEXT_SIZE];
+        char text[STATUS_TEXT_SIZE];
         formatText(text, sizeof text, body.summaryFormat, done, total, totals.minimum,
                  effectiveSpeed(cylinderBytes(geometry), done, total), totals.sum / done, totals.maximum);
         platform.statusText(text);

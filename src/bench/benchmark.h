@@ -8,9 +8,6 @@
 #include "app/platform_values.h"
 #include "drive/drive_access.h"
 
-// Room for the longest prompt or summary with every number at its widest.
-#define BENCH_TEXT_SIZE 256
-
 // Everything the loop needs from the system besides the disk itself.
 struct BenchPlatform {
     // Page-aligned committed read-write block; null when it cannot be had.
