@@ -39,6 +39,8 @@ struct ChartBox {
     int32_t left, top, right, bottom;
 };
 
+struct DiskOps;
+
 struct SectorService {
     void* module;
     ReadPhysicalSector32Fn readPhysicalSector32;
@@ -55,6 +57,8 @@ struct AppState {
     int32_t highPriority;
     int32_t noBuffering;
     int32_t platformKind;
+    // The family's disk operations, chosen by start-up (drive/disk_ops.h).
+    const DiskOps* disk;
     int32_t selectedDrive;
     void* mainWindow;
     ChartBox chartRect;

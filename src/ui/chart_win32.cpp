@@ -8,8 +8,8 @@
 #include "res/resource.h"
 #include "ui/chart_geometry.h"
 
-// Only the dialog thread draws on the surface and copies it (the worker's
-// segments reach it as posted messages), so the surface needs no lock.
+// Only the dialog thread draws on the surface and copies it (it plots the
+// worker's cylinders from the speed table), so the surface needs no lock.
 
 static int32_t chartWidth() { return app.chartRect.right - app.chartRect.left; }
 static int32_t chartHeight() { return app.chartRect.bottom - app.chartRect.top; }

@@ -1,6 +1,7 @@
 #include "ui/dialog_logic.h"
 
 #include "app/text_format.h"
+#include "drive/disk_ops.h"
 
 #include "res/resource.h"
 
@@ -62,7 +63,7 @@ void initMainDialogWith(const DialogOps& ops, void* dialog) {
     ops.enable(dialog, IDC_STOP, false);
     ops.enable(dialog, IDC_SAVE, false);
     ops.captureChartLayout(dialog);
-    ops.enable(dialog, IDC_NO_BUFFERING, app.platformKind == PLATFORM_NT);
+    ops.enable(dialog, IDC_NO_BUFFERING, app.disk->noBufferingOffered);
     app.mainWindow = dialog;
     ops.createChartSurface(dialog);
     ops.setScreenSaverActive(false);
@@ -84,7 +85,7 @@ void startRunWith(const DialogOps& ops, void* dialog) {
     ops.requestFocus(dialog, IDC_STOP);
     app.runTimerOn = ops.setDrainTimer(dialog, true) ? 1 : 0;
     // The cleared chart and the changed buttons are painted before the first
-    // read: painted during it, they were time taken from a fast drive's run.
+    // read, so that painting them takes no time from the run's reads.
     ops.paintNow(dialog);
     if (!ops.startWorker()) {
         // No worker means no runEnded: end the run here so the window
@@ -191,7 +192,7 @@ void runEndedWith(const DialogOps& ops, bool anyTrackRead) {
     ops.enable(dialog, IDC_STOP, false);
     ops.enable(dialog, IDC_DRIVE_LIST, true);
     ops.enable(dialog, IDC_HIGH_PRIORITY, true);
-    ops.enable(dialog, IDC_NO_BUFFERING, app.platformKind == PLATFORM_NT);
+    ops.enable(dialog, IDC_NO_BUFFERING, app.disk->noBufferingOffered);
     ops.enable(dialog, IDC_START, true);
     ops.requestFocus(dialog, IDC_START);
 }

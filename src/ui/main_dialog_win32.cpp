@@ -39,8 +39,7 @@ static bool startWorker() {
     // Windows 95 and 98 refuse a null identifier pointer; the identifier
     // itself is not needed.
     DWORD id = 0;
-    HANDLE thread = CreateThread(nullptr, 0, app.platformKind == PLATFORM_9X ? runBenchmarkLegacy : runBenchmarkNt,
-                                 nullptr, 0, &id);
+    HANDLE thread = CreateThread(nullptr, 0, runBenchmark, nullptr, 0, &id);
     if (!thread) return false;
     CloseHandle(thread);
     return true;
@@ -64,8 +63,8 @@ static void postRunEnd(void* window, bool anyTrackRead) {
 }
 // Twenty times a second: smooth to the eye, and still once for each cylinder
 // of most real disks (Windows 95 and 98 round it up to their 55 ms tick).
-// Each drain costs the window a paint, which at 50 a second took a fast
-// drive's run 5% of its time.
+// Each drain costs the window a paint, and every paint is time the display
+// takes from a fast drive's reads.
 enum { DRAIN_TIMER_ID = 1, DRAIN_TIMER_MS = 50 };
 static bool setDrainTimer(void* dialog, bool on) {
     if (!on) return KillTimer((HWND)dialog, DRAIN_TIMER_ID) != 0;

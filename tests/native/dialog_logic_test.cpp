@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/disk_ops.h"
 #include "drive/drive_access.h"
 #include "res/resource.h"
 #include "ui/dialog_logic.h"
@@ -120,6 +121,7 @@ const DialogOps OPS = {
 };
 
 void* const DIALOG = (void*)0xD1A;
+const DiskOps NT_TABLE = ntDiskOps(nullptr);
 
 class Dialog : public ::testing::Test {
 protected:
@@ -132,7 +134,7 @@ protected:
         app.driveCount = 2;
         app.driveTable[0] = {1024, 255, 63, 512};
         app.driveTable[1] = {120, 4, 17, 512};
-        app.platformKind = PLATFORM_9X;
+        app.disk = &LEGACY_DISK;
     }
     bool saw(const std::string& s) const {
         for (const auto& c : calls)
@@ -205,7 +207,7 @@ TEST_F(Dialog, OpeningEndsIdleWithDriveZeroShown) {
 }
 
 TEST_F(Dialog, OverLimitDriveZeroDisablesStartShowsTheBoxAndFocusesTheList) {
-    app.platformKind = PLATFORM_NT;
+    app.disk = &NT_TABLE;
     app.driveTable[0] = {10000, 255, 63, 512};
     initMainDialogWith(OPS, DIALOG);
     EXPECT_LT(at("off 101"), at(std::string("box 64 ") + LIMIT_TEXT));
@@ -278,7 +280,7 @@ TEST_F(Dialog, RunEndedClearsTheFlagFirstAndEnablesStartLast) {
     const std::map<int, bool> after = {{101, true}, {102, false}, {103, true}, {104, true}, {106, false}, {107, true}};
     EXPECT_EQ(states(), after);
     calls.clear();
-    app.platformKind = PLATFORM_NT;
+    app.disk = &NT_TABLE;
     runEndedWith(OPS, false);
     EXPECT_FALSE(saw("on 103"));
     EXPECT_TRUE(saw("on 106"));

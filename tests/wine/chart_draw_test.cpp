@@ -16,6 +16,7 @@
 
 #include "app/app_state.h"
 #include "bench/notifications.h"
+#include "drive/disk_ops.h"
 #include "ui/chart.h"
 #include "ui/chart_geometry.h"
 #include "ui/main_dialog.h"
@@ -538,6 +539,7 @@ DWORD WINAPI notifyRun(void*) {
         statusText(runStatus(t).c_str());
         app.trackSpeeds[t] = zigzag(t);
         trackMeasured(t);
+        __atomic_add_fetch(&app.tracksDone, 1u, __ATOMIC_SEQ_CST);
     }
     statusText("Read 1024 tracks.");
     runEnded(true);
@@ -582,6 +584,7 @@ TEST_F(ChartPaint, ARunIsDrawnOnTheWindowThreadAsItStands) {
     staticProc = (WNDPROC)SetWindowLongPtrA(status, GWLP_WNDPROC, (LONG_PTR)recordingStaticProc);
     shown.clear();
     chartProc = (WNDPROC)SetWindowLongPtrA(shared.window, GWLP_WNDPROC, (LONG_PTR)countingProc);
+    app.disk = &NT_DISK;
     app.runFlag = 1;
     HANDLE worker = CreateThread(nullptr, 0, notifyRun, nullptr, 0, nullptr);
     ASSERT_NE(worker, nullptr);
