@@ -10,16 +10,8 @@ enum {
     MAX_PARTITIONS = 20,
     MAX_TRACKS = 1024,
     LEGEND_COUNT = 8,
-    // A run's texts on their way from the worker to the dialog thread: one
-    // slot per cylinder and one for the end. The next run starts only after
-    // this run's end has been handled on the dialog thread, which comes after
-    // all of its texts, so no slot is reused before its text was shown.
-    STATUS_SLOTS = MAX_TRACKS + 1,
-    // A run's notes to the dialog thread: at most one per text and one for
-    // the end; the same reasoning keeps a note from being overwritten before
-    // it was handled.
-    RUN_NOTES = STATUS_SLOTS + 1,
-    // The longest text (a summary with six 10-digit numbers) is 115 bytes.
+    // Every text a run shows: the longest, a summary with its six numbers at
+    // their widest, is 116 bytes with its zero.
     STATUS_TEXT_SIZE = 128,
 };
 
@@ -42,12 +34,12 @@ struct PartitionEntry {
     uint8_t bytes[16];
 };
 
-struct ChartRectangle {
-    int32_t left;
-    int32_t top;
-    int32_t right;
-    int32_t bottom;
+// A rectangle by the platform's rule: right and bottom are exclusive.
+struct ChartBox {
+    int32_t left, top, right, bottom;
 };
+
+struct DiskOps;
 
 struct SectorService {
     void* module;
@@ -59,26 +51,17 @@ struct SectorService {
 // notification trackMeasured, plotTrackSpeeds) means one whole cylinder, as
 // in every text the program shows and in the results file: these names are
 // the design's and stay. trackBytes() alone is a real track, one head's.
-// One run message on its way to the dialog thread (see RunMessage).
-struct RunNote {
-    int32_t message;
-    uint32_t value;
-    uint32_t text;  // a status slot plus 1, or 0 for none
-};
-
 struct AppState {
-    const char* const yLabelFormat;
-    const char* const xLabelFormat;
     volatile int32_t runFlag;
-    const int32_t legendControlIds[LEGEND_COUNT];
-    const uint32_t legendColours[LEGEND_COUNT];  // 0x00BBGGRR, as the platform's COLORREF
     void* chartFont;
     int32_t highPriority;
     int32_t noBuffering;
     int32_t platformKind;
+    // The family's disk operations, chosen by start-up (drive/disk_ops.h).
+    const DiskOps* disk;
     int32_t selectedDrive;
     void* mainWindow;
-    ChartRectangle chartRect;
+    ChartBox chartRect;
     void* chartSurface;
     volatile uint32_t tracksDone;
     volatile uint32_t trackSpeeds[MAX_TRACKS];
@@ -86,35 +69,25 @@ struct AppState {
     PartitionEntry partitionLists[MAX_DRIVES][MAX_PARTITIONS];
     uint32_t partitionCounts[MAX_DRIVES];
     uint32_t driveCount;
-    ChartRectangle legendRects[LEGEND_COUNT];
+    ChartBox legendRects[LEGEND_COUNT];
     SectorService sectorService;
     // Gate around the worker's calls into the sector-service library, so that
     // closing never releases it under a call (src/bench/benchmark.h).
     volatile int32_t sectorServiceClosing;
     volatile int32_t sectorServiceCallsInside;
-    // Written by the worker only, read by the dialog thread (see STATUS_SLOTS).
-    char statusSlots[STATUS_SLOTS][STATUS_TEXT_SIZE];
-    uint32_t statusSlotsUsed;
-    // The slot of a text no run message has carried yet, plus 1; 0 for none.
-    uint32_t statusSlotWaiting;
-    // The run's messages in their order (see RunMessage): written by the
-    // worker, each published by raising runNotesQueued; handled by the
-    // dialog thread, which alone moves runNotesShown. The counts wrap.
-    RunNote runNotes[RUN_NOTES];
-    uint32_t runNotesQueued;
-    uint32_t runNotesShown;
+    // The run's newest status line: written by the worker only, each time
+    // between two steps of statusLineVersion (odd while a write is under way),
+    // so that the window, which reads it when it draws, can tell a torn copy
+    // (dialog_logic.h).
+    char statusLine[STATUS_TEXT_SIZE];
+    volatile uint32_t statusLineVersion;
+    // Dialog thread only: the version of the line the status control shows,
+    // and the cylinders of the run already plotted.
+    uint32_t statusLineShown;
+    uint32_t tracksPlotted;
     // Set by the dialog thread while its drain timer runs; without one the
     // worker wakes the dialog thread for each cylinder instead.
     volatile int32_t runTimerOn;
-    // The static control's own window procedure, which the program's
-    // subclass of the status line passes messages on to
-    // (main_dialog_win32.cpp); whether the status line's drawing is held;
-    // the newest text set on it while held, and whether that text still
-    // waits to be given to the static. Dialog thread only.
-    void* statusControlProc;
-    int32_t statusHeld;
-    int32_t statusTextWaiting;
-    char statusHeldText[STATUS_TEXT_SIZE];
 };
 
 extern AppState app;

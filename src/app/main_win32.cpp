@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "app/startup.h"
-#include "drive/drive_access.h"
+#include "drive/disk_ops.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"
 
@@ -37,8 +37,8 @@ const StartupOps STARTUP_OPS = {
     .loadLibrary = loadLibrary,
     .findProcedure = findProcedure,
     .showBox = showBox,
-    .enumerateNt = enumerateDrivesNt,
-    .enumerateLegacy = enumerateDrivesLegacy,
+    .ntDisk = &NT_DISK,
+    .legacyDisk = &LEGACY_DISK,
     .runMainDialog = runMainDialog,
 };
 

@@ -2,6 +2,7 @@
 // of its own so that it builds without windows.h. platform_values_win32.cpp
 // holds each one against the system's headers.
 #pragma once
+#include <stdint.h>
 
 // Message-box styles (MB_OK, MB_YESNOCANCEL, MB_ICONERROR, MB_ICONINFORMATION)
 #define BOX_OK 0x00u
@@ -45,3 +46,7 @@
 #define VERSION_RECORD_SIZE 148
 #define DISK_GEOMETRY_SIZE 24
 #define SAVE_AS_RECORD_SIZE_32 76
+
+// The value of a handle that names nothing (INVALID_HANDLE_VALUE), as the
+// logic keeps handles: an opaque integer.
+#define HANDLE_INVALID ((intptr_t)-1)

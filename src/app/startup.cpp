@@ -14,8 +14,10 @@ int runStartup(const StartupOps& ops) {
     if (!ops.queryPlatform(&platformId)) return 0;
     if (platformId == PLATFORM_ID_WINDOWS) {
         app.platformKind = PLATFORM_9X;
+        app.disk = ops.legacyDisk;
     } else if (platformId == PLATFORM_ID_NT) {
         app.platformKind = PLATFORM_NT;
+        app.disk = ops.ntDisk;
     } else {
         ops.showBox(nullptr, "This program requires Windows 95/NT.", BOX_OK);
         return 0;
@@ -40,10 +42,8 @@ int runStartup(const StartupOps& ops) {
             ops.showBox(nullptr, "Failure locating procedures.", BOX_ICON_ERROR);
             return 1;
         }
-        app.driveCount = ops.enumerateLegacy(app.driveTable);
-    } else {
-        app.driveCount = ops.enumerateNt(app.driveTable);
     }
+    app.driveCount = app.disk->enumerateDrives(app.driveTable);
 
     if (app.driveCount == 0) {
         ops.showBox(nullptr, "Hard Disks not found!.", BOX_ICON_ERROR);

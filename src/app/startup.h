@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "app/boxes.h"
 #include "app/platform_values.h"
+#include "drive/disk_ops.h"
 
 struct StartupOps {
     void* (*findMainWindow)(const char* caption);
@@ -18,8 +19,9 @@ struct StartupOps {
     void* (*findProcedure)(uintptr_t module, const char* name);
     // Start-up's boxes have no owner: no window exists yet.
     ShowBoxFn showBox;
-    uint32_t (*enumerateNt)(DriveGeometry* table);
-    uint32_t (*enumerateLegacy)(DriveGeometry* table);
+    // The two families' disk operations; start-up keeps the one it detects.
+    const DiskOps* ntDisk;
+    const DiskOps* legacyDisk;
     void (*runMainDialog)();
 };
 

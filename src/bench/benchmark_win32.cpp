@@ -1,5 +1,5 @@
 // Binds the benchmark loop to the system and to the main window's
-// notifications, and provides the two thread bodies.
+// notifications, and provides the worker's thread body.
 #include <windows.h>
 
 #include "app/app_state.h"
@@ -34,13 +34,8 @@ const BenchPlatform WIN32_BENCH_PLATFORM = {
     .runEnded = runEnded,
 };
 
-DWORD WINAPI runBenchmarkNt(LPVOID) {
-    runBenchmarkNtWith(WIN32_BENCH_PLATFORM, NT_DEVICE);
-    return 0;
-}
-
-DWORD WINAPI runBenchmarkLegacy(LPVOID) {
-    runBenchmarkLegacyWith(WIN32_BENCH_PLATFORM, app.sectorService.readPhysicalSector32);
+DWORD WINAPI runBenchmark(LPVOID) {
+    runBenchmarkWith(WIN32_BENCH_PLATFORM, *app.disk);
     return 0;
 }
 

@@ -1,15 +1,16 @@
 // What a running benchmark tells the main window. The worker calls these on
-// its own thread; the main dialog implements them by posting each to its own
-// thread and returning at once, so the worker never waits for the window.
+// its own thread and none of them waits for the window (dialog_logic.h).
 #pragma once
 #include <stdint.h>
 
-// Show the text in the status line.
+// The status line's newest text.
 void statusText(const char* text);
 
-// Cylinder `track` has its speed stored: draw its curve segment and repaint.
+// Cylinder `track` has its speed stored; it counts as done once tracksDone
+// passes it.
 void trackMeasured(uint32_t track);
 
-// The run is over: clear the run flag and restore the controls, Start last.
-// The worker's last act on the window and on the run flag.
+// The run is over: the window shows its last line and cylinders, clears the
+// run flag and restores the controls, Start last. The worker's last act on
+// the window and on the run flag.
 void runEnded(bool anyTrackRead);

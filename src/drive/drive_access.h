@@ -1,7 +1,8 @@
-// Drive discovery and sector reads on both platform families. The decisions
-// live in drive_logic.cpp over the operation table below; the Win32 binding
-// of the NT family's device is device_nt_win32.cpp, and the 9x family's
-// sector service is called through AppState.sectorService.
+// The pieces of the two families' disk operations (disk_ops.h) that tests
+// reach directly: the NT family's over DeviceOps (disk_nt.cpp, bound in
+// disk_nt_win32.cpp), the 9x family's over AppState.sectorService
+// (disk_9x.cpp). Sectors count from 1 in every read; the partition walk
+// refuses a sector 0 before it asks.
 #pragma once
 #include <stdint.h>
 
@@ -10,6 +11,14 @@
 #include "app/platform_values.h"
 
 #define DEVICE_NAME_SIZE 24
+
+// Every box and prompt of a failed read starts with this.
+#define READ_ERROR_FORMAT "Reading error ( code=%Xh )"
+#define CANT_OPEN_DISK_TEXT "Can't open disk!"
+
+static inline uint32_t readLe32(const uint8_t* p) {
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
 
 // "\\.\PHYSICALDRIVE" followed by the one character '0' + index.
 void formatDeviceName(char out[DEVICE_NAME_SIZE], uint32_t index);
@@ -35,8 +44,7 @@ uint32_t failureWordFromSystemError(uint32_t systemError);
 
 // The NT family's physical drive, the one seam of the device for discovery,
 // sector reads and the benchmark. A handle is an opaque integer;
-// DEVICE_INVALID marks a failed open.
-#define DEVICE_INVALID ((intptr_t)-1)
+// HANDLE_INVALID marks a failed open.
 struct DeviceOps {
     // Opens the device by name for reading; unbuffered when asked.
     intptr_t (*open)(const char* name, bool noBuffering);
@@ -57,12 +65,20 @@ uint32_t enumerateDrivesWith(const DeviceOps& device, ShowBoxFn showBox, void (*
 uint32_t readSectorsWith(const DeviceOps& device, ShowBoxFn showBox, uint32_t drive, uint32_t cylinder, uint32_t head,
                          uint32_t sector, uint32_t count, void* buffer);
 
+// The NT family's table over `device`, without its discovery and sector
+// read, which the Win32 binding adds (NT_DISK).
+struct DiskOps;
+DiskOps ntDiskOps(const DeviceOps* device);
+
 // Legacy discovery through the sector service's parameter call.
 uint32_t enumerateDrivesLegacyWith(GetDriveParameters32Fn getDriveParameters, DriveGeometry* table);
 
-// Win32-bound entry points.
-uint32_t enumerateDrivesNt(DriveGeometry* table);
-uint32_t readSectorsNt(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
-                       void* buffer);
-uint32_t enumerateDrivesLegacy(DriveGeometry* table);
+// Calls into the sector-service library from the worker go through this gate
+// so that the library can be released safely while a run is going on.
+// enterSectorService returns false, without entering, once closing has begun.
+bool enterSectorService();
+void leaveSectorService();
+
+#ifdef _WIN32
 extern const DeviceOps NT_DEVICE;
+#endif

@@ -14,7 +14,7 @@ void saveResultsWith(const ResultsFileOps& ops, void* owner) {
     if (!ops.askPath(owner, path, sizeof path)) return;
     intptr_t file = ops.create(path);
     char text[64];
-    if (file == -1) {
+    if (file == HANDLE_INVALID) {
         formatText(text, sizeof text, "File open error ( code=%Xh )", ops.lastError());
         // The results file's boxes have always been captioned "Lasergauge".
         ops.showBox(owner, text, "Lasergauge", BOX_ICON_ERROR);

@@ -12,7 +12,7 @@ int formatResultsLine(char out[RESULTS_LINE_SIZE], uint32_t cylinder, uint32_t s
 struct ResultsFileOps {
     // Asks the user for a path; false when cancelled or failed.
     bool (*askPath)(void* owner, char* path, uint32_t size);
-    // Opens for writing, emptying or creating it; DEVICE_INVALID-style -1 on failure.
+    // Opens for writing, emptying or creating it; HANDLE_INVALID on failure.
     intptr_t (*create)(const char* path);
     bool (*write)(intptr_t file, const char* bytes, uint32_t length);
     void (*close)(intptr_t file);

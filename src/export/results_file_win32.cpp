@@ -23,7 +23,7 @@ static bool askPath(void* owner, char* path, uint32_t size) {
 }
 static intptr_t create(const char* path) {
     HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    return h == INVALID_HANDLE_VALUE ? -1 : (intptr_t)h;
+    return h == INVALID_HANDLE_VALUE ? HANDLE_INVALID : (intptr_t)h;
 }
 static bool write(intptr_t file, const char* bytes, uint32_t length) {
     DWORD written = 0;

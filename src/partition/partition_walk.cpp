@@ -25,7 +25,7 @@ struct PartitionWalk {
 
 void showReadError(const PartitionWalk& walk, uint32_t word) {
     char text[48];
-    formatText(text, sizeof text, "Reading error ( code=%Xh )", (unsigned)sectorReadErrorCode(word));
+    formatText(text, sizeof text, READ_ERROR_FORMAT, (unsigned)sectorReadErrorCode(word));
     walk.ops->showBox(app.mainWindow, text, BOX_OK | BOX_ICON_ERROR);
 }
 
@@ -51,8 +51,9 @@ bool claimTable(PartitionWalk& walk, uint16_t cylinder, uint16_t head, uint16_t 
 }
 
 int scanTable(PartitionWalk& walk, uint16_t cylinder, uint16_t head, uint16_t sector) {
-    // Sector 0 would wrap to the end of the previous track: a damaged entry,
-    // taken as a table that cannot be read, without asking the device.
+    // Sectors count from 1; sector 0 would wrap to the end of the previous
+    // track. It comes only from a damaged entry, and is taken as a table
+    // that cannot be read, without asking the disk, on either family.
     if (sector == 0) return 0;
     if (!claimTable(walk, cylinder, head, sector)) return 0;
 

@@ -50,11 +50,7 @@ int loadPartitionMapWith(const PartitionWalkOps& ops, uint32_t drive);
 int scanPartitionsWith(const PartitionWalkOps& ops, uint32_t drive, uint16_t cylinder, uint16_t head,
                        uint16_t sector, void* buffer);
 
-// Win32-bound entry points (partition_walk_win32.cpp). readSectors reads
-// through the device on the NT family and through the sector service
-// (BIOS drive 0x80 + drive) otherwise.
+// Win32-bound entry points (partition_walk_win32.cpp), reading through
+// app.disk.
 int loadPartitionMap(uint32_t drive);
-int scanPartitions(uint32_t drive, uint16_t cylinder, uint16_t head, uint16_t sector, void* buffer);
-uint32_t readSectors(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
-                     void* buffer);
 extern const PartitionWalkOps PARTITION_WALK_OPS;

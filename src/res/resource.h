@@ -19,4 +19,6 @@
 #define IDC_SECTORS 112
 #define IDC_DRIVE_GROUP 113
 #define IDC_PARTITION_GROUP 200
+// The legend swatches are IDC_LEGEND_FIRST + 0 to 7, in the order of their
+// colours (LEGEND_COLOURS).
 #define IDC_LEGEND_FIRST 201

@@ -10,9 +10,8 @@ void captureChartLayout(void* dialog);
 void createChartSurface(void* dialog);
 void drawChartBackground();
 // The curve segments of cylinders `first` to `last` (first == last: one
-// cylinder's), drawn on from the surface's current position, with one pen: a
-// pen made and deleted per segment cost the window about 6 us a cylinder,
-// some 5% of a fast drive's run.
+// cylinder's), drawn on from the surface's current position with one pen for
+// them all, so that a drain costs one pen however many cylinders it plots.
 void plotTrackSpeeds(uint32_t first, uint32_t last);
 void paintMainWindow(void* dialog);
 // Asks the window to repaint the chart area from the surface.

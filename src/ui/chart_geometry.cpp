@@ -1,5 +1,9 @@
 #include "ui/chart_geometry.h"
 
+const uint32_t LEGEND_COLOURS[LEGEND_COUNT] = {
+    RGB_COLOUR(182, 248, 208), RGB_COLOUR(182, 248, 121), RGB_COLOUR(255, 205, 233), RGB_COLOUR(80, 128, 179),
+    RGB_COLOUR(182, 184, 184), RGB_COLOUR(221, 207, 179), RGB_COLOUR(236, 235, 134), RGB_COLOUR(214, 214, 255)};
+
 int legendIndexOfType(uint8_t type) {
     switch (type) {
     case 0x01: case 0x04: case 0x06: return 0;

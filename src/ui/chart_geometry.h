@@ -5,10 +5,6 @@
 
 #include "app/app_state.h"
 
-// Rectangles follow the platform's rule: right and bottom are exclusive.
-struct ChartBox {
-    int32_t left, top, right, bottom;
-};
 struct ChartPoint {
     int32_t x, y;
 };
@@ -18,6 +14,11 @@ struct ChartPoint {
 #define SPEED_GRID_LINES 9
 #define CYLINDER_GRID_LINES 5
 #define LEGEND_OTHER 7
+
+// Fill colours of the legend swatches, in the order of their controls
+// (IDC_LEGEND_FIRST on), 0x00BBGGRR as the platform's COLORREF: FAT, FAT32,
+// NTFS, free extended, empty, BSD, Linux, other.
+extern const uint32_t LEGEND_COLOURS[LEGEND_COUNT];
 
 // Legend index (0..7) of a partition type; every unknown type is "other".
 int legendIndexOfType(uint8_t type);

@@ -8,8 +8,8 @@
 #include "res/resource.h"
 #include "ui/chart_geometry.h"
 
-// Only the dialog thread draws on the surface and copies it (the worker's
-// segments reach it as posted messages), so the surface needs no lock.
+// Only the dialog thread draws on the surface and copies it (it plots the
+// worker's cylinders from the speed table), so the surface needs no lock.
 
 static int32_t chartWidth() { return app.chartRect.right - app.chartRect.left; }
 static int32_t chartHeight() { return app.chartRect.bottom - app.chartRect.top; }
@@ -23,19 +23,19 @@ void createChartFont() {
     app.chartFont = CreateFontIndirectA(&font);
 }
 
-static void captureControl(HWND dialog, int id, ChartRectangle* out) {
+static void captureControl(HWND dialog, int id, ChartBox* out) {
     HWND control = GetDlgItem(dialog, id);
     RECT r = {};
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, dialog, (POINT*)&r, 2);
-    *out = ChartRectangle{r.left, r.top, r.right, r.bottom};
+    *out = ChartBox{r.left, r.top, r.right, r.bottom};
     DestroyWindow(control);
 }
 
 void captureChartLayout(void* window) {
     HWND dialog = (HWND)window;
     captureControl(dialog, IDC_CHART_FRAME, &app.chartRect);
-    for (int k = 0; k < LEGEND_COUNT; ++k) captureControl(dialog, app.legendControlIds[k], &app.legendRects[k]);
+    for (int k = 0; k < LEGEND_COUNT; ++k) captureControl(dialog, IDC_LEGEND_FIRST + k, &app.legendRects[k]);
 }
 
 void createChartSurface(void* window) {
@@ -111,10 +111,10 @@ static void drawBackground(HDC dc) {
 
     const uint32_t drive = (uint32_t)app.selectedDrive;
     SelectObject(dc, GetStockObject(BLACK_PEN));
-    filledRectangle(dc, app.legendColours[LEGEND_OTHER], wholeDiskBand(h, app.driveTable[drive].cylinders));
+    filledRectangle(dc, LEGEND_COLOURS[LEGEND_OTHER], wholeDiskBand(h, app.driveTable[drive].cylinders));
     for (uint32_t i = 0; i < app.partitionCounts[drive] && i < MAX_PARTITIONS; ++i) {
         const PartitionEntry& entry = app.partitionLists[drive][i];
-        filledRectangle(dc, app.legendColours[legendIndexOfType(partitionType(entry))], partitionBand(h, entry));
+        filledRectangle(dc, LEGEND_COLOURS[legendIndexOfType(partitionType(entry))], partitionBand(h, entry));
     }
 
     HPEN axis = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
@@ -135,7 +135,7 @@ static void drawBackground(HDC dc) {
         const int32_t row = speedGridRow(h, i);
         MoveToEx(dc, 5, row, nullptr);
         LineTo(dc, w - 5, row);
-        int n = formatText(label, sizeof label, app.yLabelFormat, speedLabelValue(i));
+        int n = formatText(label, sizeof label, "%5u", speedLabelValue(i));
         SetBkMode(dc, OPAQUE);
         const ChartPoint at = speedLabelPlace(w, h, i);
         TextOutA(dc, at.x, at.y, label, n);
@@ -145,7 +145,7 @@ static void drawBackground(HDC dc) {
         const int32_t column = cylinderGridColumn(j);
         MoveToEx(dc, column, h - 5, nullptr);
         LineTo(dc, column, 5);
-        int n = formatText(label, sizeof label, app.xLabelFormat, cylinderLabelValue(j));
+        int n = formatText(label, sizeof label, "%4u", cylinderLabelValue(j));
         SetBkMode(dc, OPAQUE);
         const ChartPoint at = cylinderLabelPlace(j);
         TextOutA(dc, at.x, at.y, label, n);
@@ -181,10 +181,7 @@ void paintMainWindow(void* window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(dialog, &paint);
     SelectObject(dc, GetStockObject(BLACK_PEN));
-    for (int k = 0; k < LEGEND_COUNT; ++k) {
-        const ChartRectangle& r = app.legendRects[k];
-        filledRectangle(dc, app.legendColours[k], ChartBox{r.left, r.top, r.right, r.bottom});
-    }
+    for (int k = 0; k < LEGEND_COUNT; ++k) filledRectangle(dc, LEGEND_COLOURS[k], app.legendRects[k]);
     if (app.chartSurface)
         BitBlt(dc, app.chartRect.left, app.chartRect.top, chartWidth(), chartHeight(), surface(), 0, 0, SRCCOPY);
     EndPaint(dialog, &paint);

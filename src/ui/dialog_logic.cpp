@@ -1,6 +1,7 @@
 #include "ui/dialog_logic.h"
 
 #include "app/text_format.h"
+#include "drive/disk_ops.h"
 
 #include "res/resource.h"
 
@@ -62,7 +63,7 @@ void initMainDialogWith(const DialogOps& ops, void* dialog) {
     ops.enable(dialog, IDC_STOP, false);
     ops.enable(dialog, IDC_SAVE, false);
     ops.captureChartLayout(dialog);
-    ops.enable(dialog, IDC_NO_BUFFERING, app.platformKind == PLATFORM_NT);
+    ops.enable(dialog, IDC_NO_BUFFERING, app.disk->noBufferingOffered);
     app.mainWindow = dialog;
     ops.createChartSurface(dialog);
     ops.setScreenSaverActive(false);
@@ -73,6 +74,7 @@ void startRunWith(const DialogOps& ops, void* dialog) {
     app.noBuffering = ops.isChecked(dialog, IDC_NO_BUFFERING) ? 1 : 0;
     app.runFlag = 1;
     app.tracksDone = 0;
+    app.tracksPlotted = 0;
     ops.drawChartBackground();
     ops.enable(dialog, IDC_SAVE, false);
     ops.enable(dialog, IDC_START, false);
@@ -83,9 +85,9 @@ void startRunWith(const DialogOps& ops, void* dialog) {
     ops.requestFocus(dialog, IDC_STOP);
     app.runTimerOn = ops.setDrainTimer(dialog, true) ? 1 : 0;
     // The cleared chart and the changed buttons are painted before the first
-    // read: painted during it, they were time taken from a fast drive's run.
+    // read, so that painting them takes no time from the run's reads.
     ops.paintNow(dialog);
-    if (!ops.startWorker(app.platformKind)) {
+    if (!ops.startWorker()) {
         // No worker means no runEnded: end the run here so the window
         // does not stay stuck in its running state.
         ops.showBox(dialog, "Can't start the measurement thread!", BOX_ICON_ERROR);
@@ -118,95 +120,67 @@ void handleCommandWith(const DialogOps& ops, void* dialog, int id, void* control
     }
 }
 
+// How long closing waits for a read inside the sector service to return.
+enum { STOP_WAIT_MS = 5000 };
+
 void closeMainDialogWith(const DialogOps& ops) {
     ops.deleteFont(app.chartFont);
     app.chartFont = nullptr;
     // A worker may be inside the sector service: release it only once the
     // worker can no longer call into it; otherwise leave it to process exit.
-    if (app.sectorService.module && ops.stopWorkerBeforeUnload()) {
+    if (app.sectorService.module && ops.stopWorkerBeforeUnload(STOP_WAIT_MS)) {
         ops.freeLibrary(app.sectorService.module);
         app.sectorService.module = nullptr;
     }
     ops.setScreenSaverActive(true);
 }
 
-static uint32_t takeWaitingText() {
-    const uint32_t text = app.statusSlotWaiting;
-    app.statusSlotWaiting = 0;
-    return text;
+void publishStatusLine(const char* text) {
+    // Only the worker writes, so its own reading of the version is current.
+    const uint32_t version = app.statusLineVersion;
+    __atomic_store_n(&app.statusLineVersion, version + 1, __ATOMIC_RELAXED);
+    __atomic_thread_fence(__ATOMIC_RELEASE);
+    uint32_t i = 0;
+    for (; i + 1 < STATUS_TEXT_SIZE && text[i] != 0; ++i) __atomic_store_n(&app.statusLine[i], text[i], __ATOMIC_RELAXED);
+    __atomic_store_n(&app.statusLine[i], '\0', __ATOMIC_RELAXED);
+    __atomic_store_n(&app.statusLineVersion, version + 2, __ATOMIC_RELEASE);
 }
 
-// The note and its text are written before the count that publishes them.
-static void queueRunNote(int message, uint32_t value) {
-    const uint32_t queued = app.runNotesQueued;
-    app.runNotes[queued % RUN_NOTES] = RunNote{message, value, takeWaitingText()};
-    __atomic_store_n(&app.runNotesQueued, queued + 1, __ATOMIC_RELEASE);
+bool readStatusLine(char out[STATUS_TEXT_SIZE], uint32_t* version) {
+    const uint32_t before = __atomic_load_n(&app.statusLineVersion, __ATOMIC_ACQUIRE);
+    if (before & 1u) return false;
+    for (uint32_t i = 0; i < STATUS_TEXT_SIZE; ++i) out[i] = __atomic_load_n(&app.statusLine[i], __ATOMIC_RELAXED);
+    out[STATUS_TEXT_SIZE - 1] = 0;
+    __atomic_thread_fence(__ATOMIC_ACQUIRE);
+    *version = before;
+    return __atomic_load_n(&app.statusLineVersion, __ATOMIC_RELAXED) == before;
 }
 
-void postStatusTextWith(const DialogOps&, const char* text) {
-    // Two texts in a row: the first goes on its own, so that none is lost.
-    if (app.statusSlotWaiting != 0) queueRunNote(RUN_STATUS_TEXT, 0);
-    const uint32_t slot = app.statusSlotsUsed++ % STATUS_SLOTS;
-    formatText(app.statusSlots[slot], STATUS_TEXT_SIZE, "%s", text);
-    app.statusSlotWaiting = slot + 1;
-}
-
-void postTrackMeasuredWith(const DialogOps& ops, uint32_t track) {
-    queueRunNote(RUN_TRACK_MEASURED, track);
+void postTrackMeasuredWith(const DialogOps& ops, uint32_t) {
     if (!app.runTimerOn) ops.wake(app.mainWindow);
 }
 
-void postRunEndedWith(const DialogOps& ops, bool anyTrackRead) {
-    queueRunNote(RUN_ENDED, anyTrackRead ? 1u : 0u);
-    ops.wake(app.mainWindow);
-}
+void postRunEndedWith(const DialogOps& ops, bool anyTrackRead) { ops.postRunEnd(app.mainWindow, anyTrackRead); }
 
-// The segments of the cylinders `first` to `last`, and one repaint request
-// for them all.
-struct PlottedRange {
-    bool any;
-    uint32_t first, last;
-};
-static void plotRange(const DialogOps& ops, PlottedRange* range) {
-    if (!range->any) return;
-    ops.plotTrackSpeeds(range->first, range->last);
-    ops.invalidateSegments(app.mainWindow, range->first, range->last);
-    range->any = false;
-}
-
-void handleRunNotesWith(const DialogOps& ops) {
-    // Every line is set on the status control in turn, but it is drawn once,
-    // with the newest: drawn per line, it cost the window more than a fast
-    // drive's reads (the platform's static control paints as its text is set).
-    // Likewise the drain's cylinders are plotted together, with one repaint
-    // request, before the end is handled: a pen per cylinder alone took
-    // some 5% of a fast drive's run.
-    void* status = nullptr;
-    PlottedRange range = {false, 0, 0};
-    while (app.runNotesShown != __atomic_load_n(&app.runNotesQueued, __ATOMIC_ACQUIRE)) {
-        const RunNote note = app.runNotes[app.runNotesShown++ % RUN_NOTES];
-        if (note.message == RUN_ENDED) plotRange(ops, &range);
-        if (note.text != 0 && note.text <= STATUS_SLOTS) {
-            if (status == nullptr) {
-                status = ops.control(app.mainWindow, IDC_STATUS);
-                ops.setRedraw(status, false);
-            }
-            ops.setControlText(status, app.statusSlots[note.text - 1]);
-        }
-        switch (note.message) {
-        case RUN_TRACK_MEASURED:
-            // A run's cylinders follow one another; a line is only ever
-            // drawn on from the one before.
-            if (range.any && note.value != range.last + 1) plotRange(ops, &range);
-            if (!range.any) range = PlottedRange{true, note.value, note.value};
-            range.last = note.value;
-            break;
-        case RUN_ENDED: runEndedWith(ops, note.value != 0); break;
-        default: break;
-        }
+void drainRunWith(const DialogOps& ops) {
+    // The count first: every line written before it is at least as new as
+    // the last counted cylinder's, so the line shown never lags the chart.
+    const uint32_t done = __atomic_load_n(&app.tracksDone, __ATOMIC_ACQUIRE);
+    char line[STATUS_TEXT_SIZE];
+    uint32_t version = 0;
+    if (readStatusLine(line, &version) && version != app.statusLineShown) {
+        app.statusLineShown = version;
+        ops.setText(app.mainWindow, IDC_STATUS, line);
     }
-    plotRange(ops, &range);
-    if (status != nullptr) ops.setRedraw(status, true);
+    if (done <= app.tracksPlotted || done > MAX_TRACKS) return;
+    ops.plotTrackSpeeds(app.tracksPlotted, done - 1);
+    ops.requestSegmentsRepaint(app.mainWindow, app.tracksPlotted, done - 1);
+    app.tracksPlotted = done;
+}
+
+void endRunWith(const DialogOps& ops, bool anyTrackRead) {
+    drainRunWith(ops);
+    runEndedWith(ops, anyTrackRead);
 }
 
 void runEndedWith(const DialogOps& ops, bool anyTrackRead) {
@@ -218,7 +192,7 @@ void runEndedWith(const DialogOps& ops, bool anyTrackRead) {
     ops.enable(dialog, IDC_STOP, false);
     ops.enable(dialog, IDC_DRIVE_LIST, true);
     ops.enable(dialog, IDC_HIGH_PRIORITY, true);
-    ops.enable(dialog, IDC_NO_BUFFERING, app.platformKind == PLATFORM_NT);
+    ops.enable(dialog, IDC_NO_BUFFERING, app.disk->noBufferingOffered);
     ops.enable(dialog, IDC_START, true);
     ops.requestFocus(dialog, IDC_START);
 }

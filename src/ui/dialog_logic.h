@@ -23,54 +23,41 @@ struct DialogOps {
     void (*createChartSurface)(void* dialog);
     void (*drawChartBackground)();
     void (*plotTrackSpeeds)(uint32_t first, uint32_t last);
-    // Repaint of the part of the chart that plotting tracks `first` to `last`
-    // changed: a whole-chart repaint per cylinder would copy the whole surface
-    // to the screen each time, which under a busy display costs the worker's
-    // device reads their pace. One request covers all the cylinders of a
-    // drain, as each request is a call into the window system.
-    void (*invalidateSegments)(void* window, uint32_t first, uint32_t last);
+    // Asks for a repaint of only what plotting cylinders `first` to `last`
+    // changed: copying the whole chart to the screen at each drain would take
+    // the display's time from a fast drive's reads.
+    void (*requestSegmentsRepaint)(void* window, uint32_t first, uint32_t last);
     void (*setScreenSaverActive)(bool active);
     // Paints now what the window has been asked to repaint, the dialog and
     // its controls.
     void (*paintNow)(void* dialog);
-    // Starts the worker for this platform family; false when it cannot.
-    bool (*startWorker)(int32_t platformKind);
+    // Starts the worker; false when it cannot.
+    bool (*startWorker)();
     void (*endDialog)(void* dialog, int result);
     void (*saveResults)(void* dialog);
     void (*deleteFont)(void* font);
-    // Stops a run and waits until no worker is inside the sector service.
-    bool (*stopWorkerBeforeUnload)();
+    // Stops a run and waits up to timeoutMs until no worker is inside the
+    // sector service; false when one still is.
+    bool (*stopWorkerBeforeUnload)(uint32_t timeoutMs);
     void (*freeLibrary)(void* module);
-    // Asks the dialog thread to handle the run's queued messages soon
-    // (handleRunNotesWith) and returns at once.
+    // Post to the window and return at once: a wake asks it to draw the run
+    // as it now stands (drainRunWith), the end to handle the run's end after
+    // that (endRunWith).
     void (*wake)(void* window);
-    // Starts or stops the dialog thread's drain timer, which calls
-    // handleRunNotesWith while a run lasts; false when no timer could be made.
+    void (*postRunEnd)(void* window, bool anyTrackRead);
+    // Starts or stops the window's drain timer, which calls drainRunWith
+    // while a run lasts; false when no timer could be made.
     bool (*setDrainTimer)(void* dialog, bool on);
-    // A control of the dialog, for a drain that sets its text many times in a
-    // row: finding it by identifier each time is a call into the window
-    // system of its own.
-    void* (*control)(void* dialog, int id);
-    void (*setControlText)(void* control, const char* text);
-    // Holds (false) or resumes (true) the drawing of a control while several
-    // texts are set on it in a row; resuming repaints it once.
-    void (*setRedraw)(void* control, bool on);
 };
 
-// What a run tells the window. The worker queues these (post*With) in
-// AppState's runNotes and goes on; the dialog thread acts on each in turn
-// (handleRunNotesWith), in the order they were queued, so it alone touches
-// the controls and the chart. A status text rides with the next message:
-// its status line with its curve segment, the summary with the end. The
-// dialog thread shows the text first. The worker wakes the dialog thread
-// only for the end: a wake costs Wine a wine-server round trip of 0.1 to
-// 0.2 ms, which per cylinder was most of the program's time between reads,
-// so while a run lasts the dialog thread drains the queue on a timer.
-enum RunMessage {
-    RUN_STATUS_TEXT,     // only a text (one that no other message carried)
-    RUN_TRACK_MEASURED,  // value: the cylinder
-    RUN_ENDED,           // value: 1 when any cylinder was measured
-};
+// How a run reaches the window. The worker never waits for it: it keeps its
+// newest status line in AppState (publishStatusLine) and its speeds in the
+// speed table, and wakes the window only for the end, which it posts last.
+// The window draws the run as it stands whenever it drains, twenty times a
+// second on its timer: the newest line, then the cylinders finished since
+// the last drain. As the worker writes a cylinder's line before it counts the
+// cylinder done, a segment is never shown before its line. Lines that came
+// and went between two drains are not shown; no eye could read them.
 
 bool driveWithinLimits(const DriveGeometry& g);
 
@@ -84,8 +71,22 @@ void startRunWith(const DialogOps& ops, void* dialog);
 void selectDriveWith(const DialogOps& ops, void* dialog, void* list);
 bool applyGeometryLimitsWith(const DialogOps& ops, void* dialog, uint32_t drive);
 void closeMainDialogWith(const DialogOps& ops);
-void postStatusTextWith(const DialogOps& ops, const char* text);
+
+// The worker's side: its newest line (cut to STATUS_TEXT_SIZE), a finished
+// cylinder, the end.
+void publishStatusLine(const char* text);
 void postTrackMeasuredWith(const DialogOps& ops, uint32_t track);
 void postRunEndedWith(const DialogOps& ops, bool anyTrackRead);
-void handleRunNotesWith(const DialogOps& ops);
+// Copies the newest status line to `out` and its version to *version; false
+// while the worker is writing it (the next drain finds it whole).
+bool readStatusLine(char out[STATUS_TEXT_SIZE], uint32_t* version);
+
+// The window's side: shows the newest line if it is new, then plots and asks
+// to repaint the cylinders finished since the last drain.
+void drainRunWith(const DialogOps& ops);
+// The run's end: its last drain (the summary, the last cylinders), then
+// runEndedWith.
+void endRunWith(const DialogOps& ops, bool anyTrackRead);
+// Clears the run flag, stops the drain timer and restores the controls,
+// Start last, then asks for the focus on Start.
 void runEndedWith(const DialogOps& ops, bool anyTrackRead);

@@ -6,7 +6,8 @@ simulated drive (the stand-in sector service or the simulated-disk driver).
 
 FAMILY is 9x or nt (the status texts differ). LINES are the status lines seen
 during a run of the whole drive, in order (repeats allowed), ending with its
-summary. Every cylinder line must agree with the profile within the tick's
+summary, which the watch read as soon as Start was enabled: the status line
+must hold it by then. Every cylinder line must agree with the profile within the tick's
 quantisation and with its own running minimum and maximum, and the summary
 with the lines. Prints one line of figures; exits 1 with the reason on a
 mismatch.
@@ -47,7 +48,10 @@ def main():
     last_c = -1
     run_min = run_max = None
     summary = None
-    for line in sys.stdin.read().splitlines():
+    lines = sys.stdin.read().splitlines()
+    if not lines or not summary_re.match(lines[-1]):
+        fail("the status line did not hold the summary when Start was enabled: " + (lines[-1] if lines else ""))
+    for line in lines:
         m = line_re.match(line)
         if not m:
             if summary_re.match(line):

@@ -9,8 +9,15 @@
 
 #include "app/app_state.h"
 #include "bench/benchmark.h"
+#include "drive/drive_access.h"
 
 namespace {
+
+// A 9x run through the sector service's read `read`.
+void runLegacyWith(const BenchPlatform& platform, ReadPhysicalSector32Fn read) {
+    app.sectorService.readPhysicalSector32 = read;
+    runBenchmarkWith(platform, LEGACY_DISK);
+}
 
 struct Fake {
     std::vector<std::string> events;
@@ -89,7 +96,7 @@ uint32_t ntError = 0;
 intptr_t fakeOpen(const char* name, bool noBuffering) {
     f.events.push_back("open " + std::string(name) + (noBuffering ? " nobuf" : ""));
     ntPosition = 0;
-    return f.openFails ? DEVICE_INVALID : 77;
+    return f.openFails ? HANDLE_INVALID : 77;
 }
 bool readAtPosition(uint32_t bytes) {
     uint32_t heads = app.driveTable[app.selectedDrive].heads;
@@ -109,7 +116,7 @@ bool fakeNtReadAt(intptr_t handle, void* buffer, uint32_t bytes, uint64_t offset
 }
 uint32_t fakeLastError() { return ntError; }
 void fakeClose(intptr_t handle) { f.events.push_back(handle == 77 ? "close" : "close ?"); }
-const DeviceOps NT_DISK = {
+const DeviceOps FAKE_DEVICE = {
     .open = fakeOpen,
     .lastError = fakeLastError,
     .getGeometry = nullptr,
@@ -148,8 +155,8 @@ protected:
         f.statuses.clear();
         f.prompts.clear();
     }
-    void runNt() { runBenchmarkNtWith(PLATFORM, NT_DISK); }
-    void runLegacy() { runBenchmarkLegacyWith(PLATFORM, fakeSectorRead); }
+    void runNt() { runBenchmarkWith(PLATFORM, ntDiskOps(&FAKE_DEVICE)); }
+    void runLegacy() { runLegacyWith(PLATFORM, fakeSectorRead); }
 };
 
 // The orders that matter, for both bodies, rather than every call: a
@@ -380,7 +387,7 @@ TEST_F(Bench, LargestDriveKeepsTheEffectiveSpeedWhole) {
     platform.tick = [] { return clock++; };
     platform.statusText = [](const char* text) { f.statuses.push_back(text); };
     platform.trackMeasured = [](uint32_t) {};
-    runBenchmarkLegacyWith(platform, succeedingRead);
+    runLegacyWith(platform, succeedingRead);
     ASSERT_EQ(app.tracksDone, 1024u);
     EXPECT_EQ(app.trackSpeeds[1023], 8032000u);
     // Effective 8032 x 1024 x 1000 / 2049 needs 64 bits; the sum of 1024 x

@@ -53,6 +53,8 @@ TEST(ChartBands, TypeColours) {
     } cases[] = {{0x01, 0}, {0x04, 0}, {0x06, 0}, {0x0B, 1}, {0x07, 2}, {0x05, 3}, {0x00, 4},
                  {0xA5, 5}, {0x82, 6}, {0x83, 6}, {0x0C, 7}, {0x0F, 7}, {0x85, 7}, {0xFF, 7}};
     for (const auto& c : cases) EXPECT_EQ(legendIndexOfType(c.type), c.legend) << (int)c.type;
+    EXPECT_EQ(LEGEND_COLOURS[0], RGB_COLOUR(182, 248, 208));  // FAT
+    EXPECT_EQ(LEGEND_COLOURS[LEGEND_OTHER], RGB_COLOUR(214, 214, 255));
 }
 
 }  // namespace

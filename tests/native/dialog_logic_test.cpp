@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/disk_ops.h"
 #include "drive/drive_access.h"
 #include "res/resource.h"
 #include "ui/dialog_logic.h"
@@ -30,9 +31,18 @@ void selectItem(void*, int, int i) { note("select " + std::to_string(i)); }
 int listSel(void*) { return selection; }
 void setText(void*, int id, const char* t) { note("text " + std::to_string(id) + " " + t); }
 int flagAtFirstEnable = -1;
+// The run flag and the status line as Start was enabled.
+std::string whenStartEnabled;
 void enable(void*, int id, bool on) {
     if (flagAtFirstEnable < 0) flagAtFirstEnable = app.runFlag;
     note((on ? "on " : "off ") + std::to_string(id));
+    if (id != IDC_START || !on) return;
+    whenStartEnabled = "flag " + std::to_string(app.runFlag);
+    for (auto c = log_->rbegin(); c != log_->rend(); ++c)
+        if (c->rfind("text 109 ", 0) == 0) {
+            whenStartEnabled += ", " + *c;
+            break;
+        }
 }
 void focus(void*, int id) { note("focus " + std::to_string(id)); }
 int32_t box(void*, const char* t, uint32_t style) {
@@ -48,22 +58,22 @@ void surface(void*) {
 }
 void background() { note("background"); }
 void plot(uint32_t first, uint32_t last) { note("plot " + std::to_string(first) + "-" + std::to_string(last)); }
-void invalidate(void*, uint32_t first, uint32_t last) {
-    note("invalidate " + std::to_string(first) + "-" + std::to_string(last));
+void repaint(void*, uint32_t first, uint32_t last) {
+    note("repaint " + std::to_string(first) + "-" + std::to_string(last));
 }
 void paintNow(void*) { note("paint now"); }
 void saver(bool on) { note(on ? "saver on" : "saver off"); }
 std::string workerSaw;  // the run's record as the worker would find it
-bool worker(int32_t kind) {
+bool worker() {
     workerSaw = "flag " + std::to_string(app.runFlag) + " done " + std::to_string(app.tracksDone) + " priority " +
                 std::to_string(app.highPriority) + " buffering " + std::to_string(app.noBuffering);
-    note("worker " + std::to_string(kind));
+    note("worker");
     return workerStarts;
 }
 void endDialog(void*, int r) { note("end " + std::to_string(r)); }
 void save(void*) { note("save"); }
 void delFont(void*) { note("delete font"); }
-bool stopWorker() {
+bool stopWorker(uint32_t) {
     note("stop worker");
     return unloadSafe;
 }
@@ -73,15 +83,12 @@ void wake(void* window) {
     EXPECT_EQ(window, app.mainWindow);
     ++wakes;
 }
+void postEnd(void* window, bool any) {
+    EXPECT_EQ(window, app.mainWindow);
+    note(std::string("post end ") + (any ? "1" : "0"));
+}
 bool timerMade = true;
 bool drainTimer(void*, bool) { return timerMade; }
-// A control is told by its identifier, as the texts of the other fakes are.
-void* control(void* dialog, int id) {
-    EXPECT_EQ(dialog, app.mainWindow);
-    return (void*)(intptr_t)id;
-}
-void setControlText(void* c, const char* t) { note("text " + std::to_string((intptr_t)c) + " " + t); }
-void redraw(void* c, bool on) { note((on ? "resume " : "hold ") + std::to_string((intptr_t)c)); }
 
 const DialogOps OPS = {
     .createChartFont = createFont,
@@ -99,7 +106,7 @@ const DialogOps OPS = {
     .createChartSurface = surface,
     .drawChartBackground = background,
     .plotTrackSpeeds = plot,
-    .invalidateSegments = invalidate,
+    .requestSegmentsRepaint = repaint,
     .setScreenSaverActive = saver,
     .paintNow = paintNow,
     .startWorker = worker,
@@ -109,13 +116,12 @@ const DialogOps OPS = {
     .stopWorkerBeforeUnload = stopWorker,
     .freeLibrary = freeLib,
     .wake = wake,
+    .postRunEnd = postEnd,
     .setDrainTimer = drainTimer,
-    .control = control,
-    .setControlText = setControlText,
-    .setRedraw = redraw,
 };
 
 void* const DIALOG = (void*)0xD1A;
+const DiskOps NT_TABLE = ntDiskOps(nullptr);
 
 class Dialog : public ::testing::Test {
 protected:
@@ -128,7 +134,7 @@ protected:
         app.driveCount = 2;
         app.driveTable[0] = {1024, 255, 63, 512};
         app.driveTable[1] = {120, 4, 17, 512};
-        app.platformKind = PLATFORM_9X;
+        app.disk = &LEGACY_DISK;
     }
     bool saw(const std::string& s) const {
         for (const auto& c : calls)
@@ -201,7 +207,7 @@ TEST_F(Dialog, OpeningEndsIdleWithDriveZeroShown) {
 }
 
 TEST_F(Dialog, OverLimitDriveZeroDisablesStartShowsTheBoxAndFocusesTheList) {
-    app.platformKind = PLATFORM_NT;
+    app.disk = &NT_TABLE;
     app.driveTable[0] = {10000, 255, 63, 512};
     initMainDialogWith(OPS, DIALOG);
     EXPECT_LT(at("off 101"), at(std::string("box 64 ") + LIMIT_TEXT));
@@ -235,7 +241,7 @@ TEST_F(Dialog, StartPreparesEverythingBeforeTheWorkerAndStopOnlyClearsTheFlag) {
     checked107 = true;
     checked106 = false;
     handleCommandWith(OPS, DIALOG, IDC_START, nullptr, 0);
-    EXPECT_EQ(calls.back(), "worker 1");
+    EXPECT_EQ(calls.back(), "worker");
     // ... and painted, once it is all made.
     EXPECT_EQ(calls[calls.size() - 2], "paint now");
     EXPECT_TRUE(saw("background"));
@@ -254,7 +260,7 @@ TEST_F(Dialog, AWorkerThatCannotStartReturnsTheWindowToIdle) {
     app.mainWindow = DIALOG;
     workerStarts = false;
     startRunWith(OPS, DIALOG);
-    EXPECT_LT(at("worker 1"), at("box 16 Can't start the measurement thread!"));
+    EXPECT_LT(at("worker"), at("box 16 Can't start the measurement thread!"));
     EXPECT_EQ(calls.back(), "focus 101");
     EXPECT_EQ(calls[calls.size() - 2], "on 101");
     EXPECT_FALSE(saw("on 103"));
@@ -274,69 +280,65 @@ TEST_F(Dialog, RunEndedClearsTheFlagFirstAndEnablesStartLast) {
     const std::map<int, bool> after = {{101, true}, {102, false}, {103, true}, {104, true}, {106, false}, {107, true}};
     EXPECT_EQ(states(), after);
     calls.clear();
-    app.platformKind = PLATFORM_NT;
+    app.disk = &NT_TABLE;
     runEndedWith(OPS, false);
     EXPECT_FALSE(saw("on 103"));
     EXPECT_TRUE(saw("on 106"));
 }
 
-// The worker only queues; the window acts when it handles the queue. A whole
-// run's texts (every cylinder's and the summary) are queued before the
-// window handles any, twice over, and each still shows as it was written,
-// before its cylinder's segment is drawn. The worker wakes the window only
-// for the end while the drain timer runs, and for each cylinder when none
-// could be made.
-TEST_F(Dialog, NotificationsAreQueuedAndActedOnInTheirOrder) {
+// The worker writes and never touches the window; the window, when it
+// drains, shows the newest line if it is new and plots the cylinders counted
+// since its last drain, with one repaint request. A cylinder's line comes
+// before its segment; a line the worker is still writing waits for the next
+// drain. The end shows the summary and the last cylinders, then clears the
+// run flag, and only then enables Start. The worker wakes the window for each
+// cylinder only when no drain timer could be made.
+TEST_F(Dialog, TheWindowDrawsTheRunAsItStandsAndEndsItAfterItsLastLine) {
     app.mainWindow = DIALOG;
     for (int run = 0; run < 2; ++run) {
         timerMade = run == 0;
         startRunWith(OPS, DIALOG);
         wakes = 0;
         calls.clear();
-        // Each drain holds the status control before its first text, draws
-        // it again once after the last, and plots its cylinders together
-        // with one repaint request, before the end is handled. The first run
-        // is drained twice, the second once.
-        const uint32_t split = run == 0 ? 600 : 0;
-        std::vector<std::string> expected{"hold 109"};
-        size_t shown = 0;  // calls made by the drains so far
-        // The second run also has a text that no cylinder carries, which
-        // still shows in its place (and one cylinder less, as a run has at
-        // most one text per cylinder and the summary).
-        const uint32_t tracks = run == 0 ? MAX_TRACKS : MAX_TRACKS - 1;
-        if (run == 1) {
-            postStatusTextWith(OPS, "first");
-            expected.push_back("text 109 first");
-        }
-        for (uint32_t t = 0; t < tracks; ++t) {
-            const std::string text = "run " + std::to_string(run) + " track " + std::to_string(t);
-            postStatusTextWith(OPS, text.c_str());
+        auto cylinder = [](uint32_t t) {
+            publishStatusLine(("track " + std::to_string(t)).c_str());
+            app.trackSpeeds[t] = 100 + t;
             postTrackMeasuredWith(OPS, t);
-            expected.push_back("text 109 " + text);
-            if (t + 1 == split) {
-                EXPECT_TRUE(calls.empty()) << "the worker touched the window";
-                handleRunNotesWith(OPS);
-                expected.push_back("plot 0-" + std::to_string(t));
-                expected.push_back("invalidate 0-" + std::to_string(t));
-                expected.push_back("resume 109");
-                expected.push_back("hold 109");
-                shown = calls.size();
-            }
-        }
-        postStatusTextWith(OPS, "summary");
+            ++app.tracksDone;
+        };
+        for (uint32_t t = 0; t < 3; ++t) cylinder(t);
+        EXPECT_TRUE(calls.empty()) << "the worker touched the window";
+        drainRunWith(OPS);
+        drainRunWith(OPS);  // nothing new
+        EXPECT_EQ(calls, (std::vector<std::string>{"text 109 track 2", "plot 0-2", "repaint 0-2"}));
+
+        calls.clear();
+        publishStatusLine("track 3");  // not counted yet: its line alone
+        drainRunWith(OPS);
+        ++app.tracksDone;
+        drainRunWith(OPS);
+        EXPECT_EQ(calls, (std::vector<std::string>{"text 109 track 3", "plot 3-3", "repaint 3-3"}));
+
+        calls.clear();
+        ++app.statusLineVersion;  // the worker is part way through a line
+        drainRunWith(OPS);
+        EXPECT_TRUE(calls.empty());
+        --app.statusLineVersion;
+
+        calls.clear();
+        cylinder(4);
+        publishStatusLine(std::string(200, 's').c_str());  // the summary, cut to the text size
         postRunEndedWith(OPS, true);
-        EXPECT_EQ(calls.size(), shown) << "the worker touched the window";
-        EXPECT_EQ(wakes, run == 0 ? 1 : (int)tracks + 1);
-        handleRunNotesWith(OPS);
-        expected.push_back("plot " + std::to_string(split) + "-" + std::to_string(tracks - 1));
-        expected.push_back("invalidate " + std::to_string(split) + "-" + std::to_string(tracks - 1));
-        expected.push_back("text 109 summary");
-        ASSERT_GE(calls.size(), expected.size());
-        EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + expected.size()), expected);
-        EXPECT_EQ(std::count(calls.begin(), calls.end(), "hold 109"), run == 0 ? 2 : 1);
-        EXPECT_EQ(calls.back(), "resume 109");
-        EXPECT_EQ(calls[calls.size() - 2], "focus 101");
-        EXPECT_EQ(app.runFlag, 0);
+        EXPECT_EQ(calls, std::vector<std::string>{"post end 1"});
+        EXPECT_EQ(wakes, run == 0 ? 0 : 4);  // cylinder 3 was counted without a notification
+        calls.clear();
+        whenStartEnabled.clear();
+        endRunWith(OPS, true);
+        const std::string summary = "text 109 " + std::string(STATUS_TEXT_SIZE - 1, 's');
+        EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),
+                  (std::vector<std::string>{summary, "plot 4-4", "repaint 4-4"}));
+        EXPECT_EQ(whenStartEnabled, "flag 0, " + summary);
+        EXPECT_EQ(calls.back(), "focus 101");
         EXPECT_EQ(app.runTimerOn, 0);
     }
     timerMade = true;

@@ -41,7 +41,7 @@ intptr_t fakeOpen(const char* name, bool noBuffering) {
     size_t index = (unsigned char)name[strlen(name) - 1] - '0';
     if (index >= world->drives.size() || !world->drives[index].opens) {
         world->lastError = index < world->drives.size() ? world->drives[index].openError : 2;
-        return DEVICE_INVALID;
+        return HANDLE_INVALID;
     }
     ++world->openHandles;
     return (intptr_t)(index + 100);
@@ -220,22 +220,13 @@ TEST_F(DriveLogic, ReadFailuresShowTheirBoxCloseTheHandleAndReturnTheWord) {
     EXPECT_EQ(fw.closes, 3);
 }
 
-TEST_F(DriveLogic, ReadOfAnUnopenableDriveAndOfSectorZero) {
+TEST_F(DriveLogic, ReadOfAnUnopenableDrive) {
     app.driveTable[0] = {1024, 16, 63, 512};
     fw.drives = {failing(2)};
     uint8_t buffer[512];
     EXPECT_EQ(readSectorsWith(FAKE_OPS, fakeBox, 0, 0, 0, 1, 1, buffer), SECTOR_RESULT_OPEN_FAILED);
     ASSERT_EQ(fw.boxes.size(), 1u);
     EXPECT_EQ(fw.boxes[0], "Can't open disk!");
-
-    // Sector 0 names no sector: refused without touching the device.
-    fw.drives = {answering(1024, 16, 63, 512)};
-    fw.opened.clear();
-    uint32_t word = readSectorsWith(FAKE_OPS, fakeBox, 0, 5, 0, 0, 1, buffer);
-    EXPECT_TRUE(sectorReadFailed(word));
-    EXPECT_EQ(sectorReadErrorCode(word), SYS_ERROR_SECTOR_NOT_FOUND);
-    EXPECT_TRUE(fw.opened.empty());
-    EXPECT_EQ(fw.boxes.back(), "Reading error ( code=1Bh )");
 }
 
 // The legacy discovery reads the parameter block at its fixed offsets.

@@ -23,7 +23,7 @@ struct Device {
 Device* device;
 
 intptr_t devOpen(const char*, bool) {
-    if (!device->opens) return DEVICE_INVALID;
+    if (!device->opens) return HANDLE_INVALID;
     device->handles++;
     return 5;
 }

@@ -70,6 +70,14 @@ uint32_t enumerateLegacy(DriveGeometry*) {
     return s->drives;
 }
 void runMainDialog() { s->calls.push_back("dialog"); }
+// Each family's table, with only its discovery faked.
+DiskOps familyTable(const DiskOps& real, uint32_t (*enumerate)(DriveGeometry*)) {
+    DiskOps table = real;
+    table.enumerateDrives = enumerate;
+    return table;
+}
+const DiskOps NT_TABLE = familyTable(ntDiskOps(nullptr), enumerateNt);
+const DiskOps LEGACY_TABLE = familyTable(LEGACY_DISK, enumerateLegacy);
 
 const StartupOps OPS = {
     .findMainWindow = findMainWindow,
@@ -80,8 +88,8 @@ const StartupOps OPS = {
     .loadLibrary = loadLibrary,
     .findProcedure = findProcedure,
     .showBox = showBox,
-    .enumerateNt = enumerateNt,
-    .enumerateLegacy = enumerateLegacy,
+    .ntDisk = &NT_TABLE,
+    .legacyDisk = &LEGACY_TABLE,
     .runMainDialog = runMainDialog,
 };
 
@@ -130,6 +138,7 @@ TEST_F(Startup, NtFamilyDiscoversDirectlyAndLoadsNoLibrary) {
     EXPECT_EQ(runStartup(OPS), 0);
     EXPECT_EQ(script.calls, expectCalls({"find", "version", "enumNt", "dialog"}));
     EXPECT_EQ(app.platformKind, 2);
+    EXPECT_EQ(app.disk, &NT_TABLE);
     EXPECT_EQ(app.sectorService.module, nullptr);
     EXPECT_EQ(app.driveCount, 1u);
 }
@@ -141,6 +150,7 @@ TEST_F(Startup, LegacyFamilyLoadsTheLibraryLooksUpBothAndDiscovers) {
     EXPECT_EQ(script.calls, expectCalls({"find", "version", "load Rawio32.dll", "proc ReadPhysicalSector32",
                                          "proc GetDriveParameters32", "enumLegacy", "dialog"}));
     EXPECT_EQ(app.platformKind, 1);
+    EXPECT_EQ(app.disk, &LEGACY_TABLE);
     EXPECT_EQ(app.sectorService.module, (void*)0x10000000);
     EXPECT_EQ((void*)app.sectorService.readPhysicalSector32, (void*)readStub);
     EXPECT_EQ((void*)app.sectorService.getDriveParameters32, (void*)paramsStub);
@@ -194,13 +204,10 @@ TEST_F(Startup, NoDriveOnEitherFamilyExitsOne) {
     }
 }
 
-TEST(AppStateRecord, StartsWithItsConstantTablesAndZeroElsewhere) {
+TEST(AppStateRecord, StartsZeroed) {
+    app.tracksDone = 5;
+    app.driveCount = 3;
     resetAppState();
-    EXPECT_STREQ(app.yLabelFormat, "%5u");
-    EXPECT_STREQ(app.xLabelFormat, "%4u");
-    for (int k = 0; k < LEGEND_COUNT; ++k) EXPECT_EQ(app.legendControlIds[k], 201 + k);
-    EXPECT_EQ(app.legendColours[0], RGB_COLOUR(182, 248, 208));
-    EXPECT_EQ(app.legendColours[7], RGB_COLOUR(214, 214, 255));
     EXPECT_EQ(app.tracksDone, 0u);
     EXPECT_EQ(app.driveCount, 0u);
     EXPECT_EQ(sizeof(PartitionEntry), 16u);

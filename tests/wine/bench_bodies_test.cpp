@@ -15,8 +15,15 @@
 
 #include "app/app_state.h"
 #include "bench/benchmark.h"
+#include "drive/drive_access.h"
 
 namespace {
+
+// A 9x run through the sector service's read `read`.
+void runLegacyWith(const BenchPlatform& platform, ReadPhysicalSector32Fn read) {
+    app.sectorService.readPhysicalSector32 = read;
+    runBenchmarkWith(platform, LEGACY_DISK);
+}
 
 // 64 KiB per cylinder: 4 heads of 32 sectors of 512 bytes.
 const uint32_t HEADS = 4, SECTORS = 32, BYTES = 512, CYLINDER_KIB = 64;
@@ -154,7 +161,7 @@ uint32_t checkLinesAndSummary(uint32_t cylinders) {
 // close the speeds come to the drive's profile is the benchmark's figure,
 // tools/bench-fidelity, not a test's.)
 TEST_F(WineBench, PacedDriveRunGivesEveryLineAndTheSummary) {
-    runBenchmarkLegacyWith(recordingPlatform(), read);
+    runLegacyWith(recordingPlatform(), read);
     ASSERT_EQ(app.tracksDone, PACED_CYLINDERS);
     ASSERT_EQ(rec.statuses.size(), PACED_CYLINDERS + 1);
     EXPECT_EQ(rec.ended, std::vector<bool>{true});
@@ -165,7 +172,7 @@ TEST_F(WineBench, PacedDriveRunGivesEveryLineAndTheSummary) {
 TEST_F(WineBench, InjectedErrorPromptsInCodePage936AndCancelEndsTheRun) {
     app.selectedDrive = 1;
     rec.answer = BOX_ANSWER_CANCEL;
-    runBenchmarkLegacyWith(recordingPlatform(), read);
+    runLegacyWith(recordingPlatform(), read);
     ASSERT_EQ(rec.prompts.size(), 1u);
     EXPECT_TRUE(rec.ownerRight);
     EXPECT_EQ(rec.styles[0], 0x13u);
@@ -192,7 +199,7 @@ void statusThatWaits(const char* text) {
 DWORD WINAPI legacyWorker(LPVOID read) {
     BenchPlatform platform = recordingPlatform();
     platform.statusText = statusThatWaits;
-    runBenchmarkLegacyWith(platform, (ReadPhysicalSector32Fn)read);
+    runLegacyWith(platform, (ReadPhysicalSector32Fn)read);
     return 0;
 }
 
@@ -255,7 +262,7 @@ TEST_F(WineBench, NtBodyReadsTheDeviceSequentially) {
     DeviceOps device = NT_DEVICE;
     device.open = openImageInstead;
     device.read = readAndCheck;
-    runBenchmarkNtWith(recordingPlatform(), device);
+    runBenchmarkWith(recordingPlatform(), ntDiskOps(&device));
 
     EXPECT_EQ(ntOpenedName, "\\\\.\\PHYSICALDRIVE3");
     EXPECT_TRUE(ntNoBuffering);
@@ -270,7 +277,7 @@ TEST_F(WineBench, NtBodyReadsTheDeviceSequentially) {
 TEST_F(WineBench, NtBodyWithoutTheDeviceEndsWithNothingRead) {
     app.driveTable[9] = {3, HEADS, SECTORS, BYTES};
     app.selectedDrive = 9;
-    runBenchmarkNtWith(recordingPlatform(), NT_DEVICE);
+    runBenchmarkWith(recordingPlatform(), ntDiskOps(&NT_DEVICE));
     EXPECT_EQ(rec.prompts, std::vector<std::string>{"Can't open disk!"});
     EXPECT_EQ(rec.styles, std::vector<uint32_t>{0x10u});
     EXPECT_EQ(rec.statuses, std::vector<std::string>{"No sectors read!"});

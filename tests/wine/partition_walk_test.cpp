@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/disk_ops.h"
 #include "drive/drive_access.h"
 #include "partition/partition_walk.h"
 
@@ -48,7 +49,7 @@ TEST(PartitionWalkBinding, SectorBufferComesFromWholePages) {
 TEST(PartitionWalkBinding, DriveWithoutSectorSizeGivesOutOfMemory) {
     resetAppState();
     boxes.clear();
-    app.platformKind = PLATFORM_9X;
+    app.disk = &LEGACY_DISK;
     app.partitionCounts[0] = 3;
     EXPECT_EQ(loadPartitionMapWith(recordingOps(), 0), 0);  // VirtualAlloc of 0 bytes fails
     EXPECT_EQ(app.partitionCounts[0], 0u);
@@ -58,9 +59,9 @@ TEST(PartitionWalkBinding, DriveWithoutSectorSizeGivesOutOfMemory) {
 
 TEST(PartitionWalkBinding, MissingSectorServiceReadsAsUnopened) {
     resetAppState();
-    app.platformKind = PLATFORM_9X;
+    app.disk = &LEGACY_DISK;
     uint8_t buffer[512];
-    EXPECT_EQ(readSectors(0, 0, 0, 1, 1, buffer), SECTOR_RESULT_OPEN_FAILED);
+    EXPECT_EQ(app.disk->readSectors(0, 0, 0, 1, 1, buffer), SECTOR_RESULT_OPEN_FAILED);
 }
 
 // The demo disks: each list entry must be the 16 bytes mkdisk wrote at the
@@ -95,8 +96,8 @@ protected:
             (GetDriveParameters32Fn)(void*)GetProcAddress(service, GET_DRIVE_PARAMETERS_NAME);
         ASSERT_NE(app.sectorService.readPhysicalSector32, nullptr);
         ASSERT_NE(app.sectorService.getDriveParameters32, nullptr);
-        app.platformKind = PLATFORM_9X;
-        app.driveCount = enumerateDrivesLegacy(app.driveTable);
+        app.disk = &LEGACY_DISK;
+        app.driveCount = app.disk->enumerateDrives(app.driveTable);
         ASSERT_EQ(app.driveCount, 2u);
     }
     void TearDown() override {
@@ -151,7 +152,7 @@ TEST_F(PartitionDemo, DriveTheServiceDoesNotKnowFailsWithItsCode) {
     // Index 5 is BIOS drive 0x85, which the demo configuration does not serve.
     app.driveTable[5] = app.driveTable[0];
     uint8_t buffer[512];
-    uint32_t word = readSectors(5, 0, 0, 1, 1, buffer);
+    uint32_t word = app.disk->readSectors(5, 0, 0, 1, 1, buffer);
     ASSERT_TRUE(sectorReadFailed(word));
     char expected[48];
     snprintf(expected, sizeof expected, "Reading error ( code=%Xh )", (unsigned)sectorReadErrorCode(word));

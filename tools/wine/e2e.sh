@@ -109,9 +109,11 @@
 #       enabled and Stop disabled.
 #   e2e_stopped_run FAMILY CYLINDERS [CMD ...]
 #       Runs the harness commands CMD (e.g. check 107 1) in the main window,
-#       presses Start, then Stop a second later; expects a summary of fewer
-#       than CYLINDERS cylinders and Save enabled. The count is left in
-#       $E2E_STOPPED.
+#       presses Start, then Stop a second later, and watches the status line
+#       until Start is enabled: the lines before are cylinder lines, each of
+#       a cylinder the summary counts, and the line read as soon as Start is
+#       enabled is already the summary, of fewer than CYLINDERS cylinders;
+#       Save is enabled. The count is left in $E2E_STOPPED.
 #
 # E2E_MAIN_CAPTION is the main window's caption.
 
@@ -409,10 +411,19 @@ e2e_stopped_run() {  # FAMILY CYLINDERS [CMD ...]
     local family=$1 cylinders=$2
     shift 2
     e2e_harness process platterscope.exe -- window "$E2E_MAIN_CAPTION" ${1:+-- "$@"} -- press 101 -- sleep 1000 \
-        -- press 102 -- wait-enabled 101 1 30000 -- text 109 -- enabled 103
-    [ "${E2E_OUT##*$'\n'}" = 1 ] && [[ ${E2E_OUT%$'\n'*} =~ $(e2e_summary_pattern "$family" '[0-9]+') ]] ||
-        e2e_fail "stopped run: summary and Save enabled expected, got: $E2E_OUT"
+        -- press 102 -- watch-text 109 101 30000 -- enabled 103
+    local lines=${E2E_OUT%$'\n'*}
+    [ "${E2E_OUT##*$'\n'}" = 1 ] && [[ ${lines##*$'\n'} =~ $(e2e_summary_pattern "$family" '[0-9]+') ]] ||
+        e2e_fail "stopped run: the summary on the status line as Start was enabled, and Save, expected: $E2E_OUT"
     E2E_STOPPED=${BASH_REMATCH[1]}
+    [[ $lines != *$'\n'* ]] || PYTHONPATH="$(dirname "$0")" python3 -c '
+import sys
+from status_texts import CYLINDER
+for line in sys.stdin.read().splitlines():
+    m = CYLINDER[sys.argv[1]].match(line)
+    if not m or int(m.group(1)) >= int(sys.argv[2]):
+        sys.exit("not a line of a cylinder the summary counts: " + line)
+' "$family" "$E2E_STOPPED" <<<"${lines%$'\n'*}" || e2e_fail "stopped run: status lines before the summary: $E2E_OUT"
     [ "$E2E_STOPPED" -ge 1 ] && [ "$E2E_STOPPED" -lt "$cylinders" ] ||
         e2e_fail "stopped run measured $E2E_STOPPED of $cylinders cylinders"
 }

@@ -1,6 +1,7 @@
+// The NT family: each physical drive as one device file, through DeviceOps
+// (bound to the system in disk_nt_win32.cpp).
 #include "app/text_format.h"
-#include <string.h>
-
+#include "drive/disk_ops.h"
 #include "drive/drive_access.h"
 
 void formatDeviceName(char out[DEVICE_NAME_SIZE], uint32_t index) {
@@ -15,23 +16,11 @@ uint64_t sectorByteOffset(const DriveGeometry& g, uint32_t cylinder, uint32_t he
     return cylinderPart + inCylinder;
 }
 
-static uint32_t readLe32(const uint8_t* p) {
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-
 void copyDiskGeometry(const uint8_t reply[DISK_GEOMETRY_SIZE], DriveGeometry* out) {
     out->cylinders = readLe32(reply + 0);  // high half of the 64-bit count is dropped
     out->heads = readLe32(reply + 12);
     out->sectorsPerTrack = readLe32(reply + 16);
     out->bytesPerSector = readLe32(reply + 20);
-}
-
-void copyDriveParameters(const uint8_t block[DRIVE_PARAMETERS_SIZE], DriveGeometry* out) {
-    out->cylinders = readLe32(block + DRIVE_PARAMETERS_CYLINDERS);
-    out->heads = readLe32(block + DRIVE_PARAMETERS_HEADS);
-    out->sectorsPerTrack = readLe32(block + DRIVE_PARAMETERS_SECTORS);
-    out->bytesPerSector = (uint32_t)block[DRIVE_PARAMETERS_BYTES_PER_SECTOR] |
-                          ((uint32_t)block[DRIVE_PARAMETERS_BYTES_PER_SECTOR + 1] << 8);
 }
 
 uint32_t failureWordFromSystemError(uint32_t systemError) {
@@ -47,7 +36,7 @@ uint32_t enumerateDrivesWith(const DeviceOps& device, ShowBoxFn showBox, void (*
         char name[DEVICE_NAME_SIZE];
         formatDeviceName(name, i);
         intptr_t handle = device.open(name, false);
-        if (handle == DEVICE_INVALID) {
+        if (handle == HANDLE_INVALID) {
             if (device.lastError() == SYS_ERROR_ACCESS_DENIED) {
                 // "maust" is the program's text as users and scripts know it.
                 showBox(nullptr, "Access denied! You maust be Administrator!", BOX_ICON_ERROR);
@@ -74,38 +63,74 @@ static uint32_t reportFailure(ShowBoxFn showBox, const char* format, uint32_t er
 uint32_t readSectorsWith(const DeviceOps& device, ShowBoxFn showBox, uint32_t drive, uint32_t cylinder, uint32_t head,
                          uint32_t sector, uint32_t count, void* buffer) {
     const DriveGeometry& g = app.driveTable[drive];
-    // Sectors count from 1: sector 0 would wrap the in-cylinder offset back
-    // to the end of the previous track, so it is refused as not found.
-    if (sector == 0) return reportFailure(showBox, "Reading error ( code=%Xh )", SYS_ERROR_SECTOR_NOT_FOUND);
-
     char name[DEVICE_NAME_SIZE];
     formatDeviceName(name, drive);
     intptr_t handle = device.open(name, false);
-    if (handle == DEVICE_INVALID) {
-        showBox(app.mainWindow, "Can't open disk!", BOX_ICON_ERROR);
+    if (handle == HANDLE_INVALID) {
+        showBox(app.mainWindow, CANT_OPEN_DISK_TEXT, BOX_ICON_ERROR);
         return SECTOR_RESULT_OPEN_FAILED;
     }
     uint32_t result = count;
     if (!device.setPosition(handle, sectorByteOffset(g, cylinder, head, sector))) {
         result = reportFailure(showBox, "Set file pointer error ( code=%Xh )", device.lastError());
     } else if (!device.read(handle, buffer, count * g.bytesPerSector)) {
-        result = reportFailure(showBox, "Reading error ( code=%Xh )", device.lastError());
+        result = reportFailure(showBox, READ_ERROR_FORMAT, device.lastError());
     }
     device.close(handle);
     return result;
 }
 
-uint32_t enumerateDrivesLegacyWith(GetDriveParameters32Fn getDriveParameters, DriveGeometry* table) {
-    uint32_t i = 0;
-    for (; i < MAX_DRIVES; ++i) {
-        uint8_t block[DRIVE_PARAMETERS_SIZE];
-        uint32_t result = getDriveParameters(BIOS_FIRST_HARD_DISK + i, block);
-        if (result & ~0xFFu) break;
-        copyDriveParameters(block, &table[i]);
-    }
-    return i;
+
+// A benchmark run: the whole disk read from its first byte on, each read
+// going on where the previous one ended.
+
+static const DeviceOps& deviceOf(const DiskRun* run) { return *(const DeviceOps*)run->device; }
+
+static bool openNtRun(DiskRun* run, bool noBuffering) {
+    char name[DEVICE_NAME_SIZE];
+    formatDeviceName(name, run->drive);
+    run->handle = deviceOf(run).open(name, noBuffering);
+    run->resume = false;
+    return run->handle != HANDLE_INVALID;
 }
 
-uint32_t enumerateDrivesLegacy(DriveGeometry* table) {
-    return enumerateDrivesLegacyWith(app.sectorService.getDriveParameters32, table);
+static void closeNtRun(DiskRun* run) { deviceOf(run).close(run->handle); }
+
+static TrackReadResult readNtTrack(DiskRun* run, uint32_t cylinder, uint32_t head, void* buffer, uint32_t bytes,
+                                   uint32_t* errorCode) {
+    const DeviceOps& device = deviceOf(run);
+    bool ok;
+    // A failed read moves the device's position by nothing (or by less than
+    // it asked for), and the heads after it were not read: left alone, every
+    // later cylinder would be read from inside this one, and a bad sector
+    // would fail the first read of every cylinder after it. The count
+    // delivered is not examined.
+    if (run->resume) {
+        const uint64_t track = (uint64_t)cylinder * app.driveTable[run->drive].heads + head;
+        ok = device.readAt(run->handle, buffer, bytes, track * bytes);
+    } else {
+        ok = device.read(run->handle, buffer, bytes);
+    }
+    run->resume = !ok;
+    if (ok) return TRACK_READ_OK;
+    *errorCode = device.lastError();
+    return TRACK_READ_FAILED;
+}
+
+DiskOps ntDiskOps(const DeviceOps* device) {
+    // The texts are kept as the program has always shown them, "occured"
+    // included: users and scripts know them so (README, "Kept as they are").
+    return DiskOps{
+        .promptFormat = READ_ERROR_FORMAT "\nTrack %u, head %u.\nShow this message if error will be occured?",
+        .statusFormat = "Track %u. Speed %u kB/s. Min speed %u, max speed %u.",
+        .summaryFormat = "Read %u tracks for %u ms. Speed <min/eff/avr/max> %u/%u/%u/%u kB/s.",
+        .endAtOnceWithoutBuffer = false,
+        .noBufferingOffered = true,
+        .device = device,
+        .enumerateDrives = nullptr,
+        .readSectors = nullptr,
+        .open = openNtRun,
+        .readTrack = readNtTrack,
+        .close = closeNtRun,
+    };
 }

@@ -1,9 +1,11 @@
-// NT family: physical drives opened as devices by name.
+// The NT family bound to the system: physical drives opened as devices by
+// name.
 #include <windows.h>
 #include <winioctl.h>
 
 #include <stdlib.h>
 
+#include "drive/disk_ops.h"
 #include "drive/drive_access.h"
 
 namespace {
@@ -13,7 +15,7 @@ intptr_t openDevice(const char* name, bool noBuffering) {
     if (noBuffering) flags |= FILE_FLAG_NO_BUFFERING;
     HANDLE h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags,
                            nullptr);
-    return h == INVALID_HANDLE_VALUE ? DEVICE_INVALID : (intptr_t)h;
+    return h == INVALID_HANDLE_VALUE ? HANDLE_INVALID : (intptr_t)h;
 }
 
 uint32_t lastError() { return GetLastError(); }
@@ -64,9 +66,20 @@ const DeviceOps NT_DEVICE = {
     .close = closeDevice,
 };
 
-uint32_t enumerateDrivesNt(DriveGeometry* table) { return enumerateDrivesWith(NT_DEVICE, showBox, exitProcess, table); }
+static uint32_t enumerateDrivesNt(DriveGeometry* table) {
+    return enumerateDrivesWith(NT_DEVICE, showBox, exitProcess, table);
+}
 
-uint32_t readSectorsNt(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
-                       void* buffer) {
+static uint32_t readSectorsNt(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
+                              void* buffer) {
     return readSectorsWith(NT_DEVICE, showBox, drive, cylinder, head, sector, count, buffer);
 }
+
+static DiskOps ntDisk() {
+    DiskOps disk = ntDiskOps(&NT_DEVICE);
+    disk.enumerateDrives = enumerateDrivesNt;
+    disk.readSectors = readSectorsNt;
+    return disk;
+}
+
+const DiskOps NT_DISK = ntDisk();
