@@ -76,18 +76,18 @@ const char* kindDescription(char kind) {
 // Parses argv[first, last) as one command.
 bool parseCommand(const char* const* argv, int first, int last, const CommandSpec* table, int count, Command* command,
                   char* error, size_t errorSize) {
-    const CommandSpec* spec = findSpec(table, count, argv[first]);
-    if (!spec) {
+    const CommandSpec* entry = findSpec(table, count, argv[first]);
+    if (!entry) {
         snprintf(error, errorSize, "unknown command '%s'", argv[first]);
         return false;
     }
-    command->spec = spec;
+    command->entry = entry;
     command->argCount = last - first - 1;
     int required = -1;
     int allowed = 0;
     bool together = false;
     char kinds[MAX_COMMAND_ARGS];
-    for (const char* p = spec->arguments; *p; ++p) {
+    for (const char* p = entry->arguments; *p; ++p) {
         if (*p == '?' || *p == '!') {
             required = allowed;
             together = *p == '!';
@@ -99,17 +99,17 @@ bool parseCommand(const char* const* argv, int first, int last, const CommandSpe
     bool fits = command->argCount >= required && command->argCount <= allowed;
     if (together && command->argCount != required && command->argCount != allowed) fits = false;
     if (!fits) {
-        snprintf(error, errorSize, "'%s' takes %d %s %d arguments, got %d", spec->name, required, together ? "or" : "to",
+        snprintf(error, errorSize, "'%s' takes %d %s %d arguments, got %d", entry->name, required, together ? "or" : "to",
                  allowed, command->argCount);
         return false;
     }
     for (int k = 0; k < allowed; ++k) {
         command->text[k] = nullptr;
-        command->number[k] = spec->defaultNumber;
+        command->number[k] = entry->defaultNumber;
         if (k >= command->argCount) continue;
         command->text[k] = argv[first + 1 + k];
         if (!parseArgument(kinds[k], command->text[k], &command->number[k])) {
-            snprintf(error, errorSize, "'%s' argument %d ('%s') must be %s", spec->name, k + 1, command->text[k],
+            snprintf(error, errorSize, "'%s' argument %d ('%s') must be %s", entry->name, k + 1, command->text[k],
                      kindDescription(kinds[k]));
             return false;
         }

@@ -30,7 +30,7 @@ struct CommandSpec {
 // takes as numbers are converted into number[] as well (defaults filled in
 // for optional numbers that were left out).
 struct Command {
-    const CommandSpec* spec;
+    const CommandSpec* entry;
     int argCount;
     const char* text[MAX_COMMAND_ARGS];
     int32_t number[MAX_COMMAND_ARGS];

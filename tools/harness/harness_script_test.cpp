@@ -47,10 +47,10 @@ TEST(HarnessScript, SplitsCommandsAtDoubleDashAndFillsDefaults) {
     ASSERT_TRUE(p.ok) << p.error;
     ASSERT_EQ(5, p.script.count);
     const Command& wait = p.script.commands[0];
-    EXPECT_EQ(&TABLE[0], wait.spec);
+    EXPECT_EQ(&TABLE[0], wait.entry);
     EXPECT_STREQ("A -- B", wait.text[0]);  // "--" inside an argument is not a separator
     EXPECT_EQ(DEFAULT_TIMEOUT_MS, wait.number[1]);
-    EXPECT_STREQ("text", p.script.commands[1].spec->name);
+    EXPECT_STREQ("text", p.script.commands[1].entry->name);
     EXPECT_EQ(109, p.script.commands[1].number[0]);
     EXPECT_EQ(DEFAULT_TIMEOUT_MS, p.script.commands[2].number[0]);
     EXPECT_EQ(0, p.script.commands[3].number[1]);  // notification code BN_CLICKED
@@ -70,7 +70,7 @@ TEST(HarnessScript, GivenNumbersOverrideDefaults) {
     ASSERT_TRUE(f.ok) << f.error;
     EXPECT_EQ(DEFAULT_TIMEOUT_MS, f.script.commands[0].number[0]);
     EXPECT_STREQ("/tmp/a b", f.script.commands[1].text[0]);
-    EXPECT_STREQ("hold-file", f.script.commands[2].spec->name);
+    EXPECT_STREQ("hold-file", f.script.commands[2].entry->name);
 }
 
 TEST(HarnessScript, RejectsMalformedScriptsWithAReason) {

@@ -79,7 +79,7 @@ bool fail(const char* format, ...) {
     for (char* p = reason; *p; ++p) {
         if (*p == '\n' || *p == '\r') *p = ' ';
     }
-    fprintf(stderr, "harness: %s: %s\n", harness.command ? harness.command->spec->name : "", reason);
+    fprintf(stderr, "harness: %s: %s\n", harness.command ? harness.command->entry->name : "", reason);
     fflush(stderr);
     return false;
 }
@@ -1036,7 +1036,7 @@ int wmain(int argc, wchar_t** argv) {
     harness.ownProcess = GetCurrentProcessId();
     for (int i = 0; i < script.count; ++i) {
         harness.command = &script.commands[i];
-        if (!harness.command->spec->handler(*harness.command)) return 1;
+        if (!harness.command->entry->handler(*harness.command)) return 1;
     }
     return 0;
 }
