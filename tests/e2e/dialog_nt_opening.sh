@@ -11,9 +11,9 @@ e2e_setup "$1" nt
 # The setting lives as long as the wine server: keep it up between calls.
 wineserver -p
 DESKTOP_KEY='HKCU\Control Panel\Desktop'
-wine reg add "$DESKTOP_KEY" /v ScreenSaveActive /t REG_SZ /d 0 /f >/dev/null 2>&1 || e2e_fail "cannot save the screen-saver setting"
+"$WINE" reg add "$DESKTOP_KEY" /v ScreenSaveActive /t REG_SZ /d 0 /f >/dev/null 2>&1 || e2e_fail "cannot save the screen-saver setting"
 saved_setting() {
-    wine reg query "$DESKTOP_KEY" /v ScreenSaveActive 2>/dev/null | tr -d '\r' | awk '$1 == "ScreenSaveActive" { print $3 }'
+    "$WINE" reg query "$DESKTOP_KEY" /v ScreenSaveActive 2>/dev/null | tr -d '\r' | awk '$1 == "ScreenSaveActive" { print $3 }'
 }
 
 e2e_harness screensaver

@@ -1,9 +1,10 @@
 #!/bin/bash
 # selftest.sh BUILD_DIR: checks harness.exe (and the e2e library) against
 # harness_probe.exe, whose dialog and boxes answer every command in a way the
-# test can see.
+# test can see. With $E2E_EXE naming the 64-bit build's probe, the 64-bit
+# harness is checked against it.
 source "$(dirname "$0")/../wine/e2e.sh"
-e2e_setup "$1" nt "$1/harness_probe.exe"
+e2e_setup "$1" nt "${E2E_EXE:-$1/harness_probe.exe}"
 probe=$E2E_APP/platterscope.exe
 P="Probe dialog"
 

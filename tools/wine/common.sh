@@ -1,5 +1,40 @@
 # Shared by run-in-prefix.sh, e2e.sh and the benchmark (sourced, not run).
 
+source "$(dirname "${BASH_SOURCE[0]}")/../host-32bit.sh"
+# WINE is the loader the scripts start Windows programs with. Where this host
+# runs 32-bit code it is Wine's own `wine`, which starts 32-bit and 64-bit
+# programs alike. Where it does not, `wine` fails ("Exec format error") and
+# the 64-bit loader runs 64-bit programs, in 64-bit-only prefixes; then
+# WINE_NO_32BIT says why no 32-bit program can run ("" where they can).
+if host_runs_32bit; then
+    WINE=wine
+    WINE_NO_32BIT=
+else
+    WINE=/usr/lib/wine/wine64
+    [ -x "$WINE" ] || WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
+    WINE_NO_32BIT="this host cannot run 32-bit programs ($HOST_32BIT_WHY)"
+fi
+
+# The width of a Windows program, from its PE header: 32, 64, or "" when
+# the file is no Windows program.
+wine_exe_bits() {  # EXE
+    local pe machine
+    pe=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ') && [ -n "$pe" ] || return 0
+    machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+    case $machine in 014c) echo 32 ;; 8664) echo 64 ;; esac
+}
+
+# Ends the calling script as skipped (exit code 77, which ctest reports as
+# such) when EXE is a 32-bit program and this host cannot run one: such a
+# test is never counted as passed.
+wine_skip_unless_runnable() {  # EXE
+    if [ -n "$WINE_NO_32BIT" ] && [ "$(wine_exe_bits "$1")" = 32 ]; then
+        echo "SKIPPED: $WINE_NO_32BIT" >&2
+        echo "(it would run $(basename "$1"), a 32-bit program)" >&2
+        exit 77
+    fi
+}
+
 # The Windows system folders are large (over 1 GB) and nothing under test
 # writes to them, so a prefix copy hard-links them; everything else (the
 # registry, user folders, win.ini) is copied so that no run can change the
@@ -8,12 +43,17 @@ wine_copy_template() {
     local template=$1 prefix=$2
     local shared=(drive_c/windows/system32 drive_c/windows/syswow64 drive_c/windows/winsxs)
     if [ ! -f "$template/system.reg" ]; then
-        # A machine that cannot run Wine at all makes no templates; a test
-        # that needs one is then skipped, never counted as passed.
-        if [ -f "$(dirname "$template")/unavailable" ]; then
-            echo "SKIPPED: $(cat "$(dirname "$template")/unavailable")" >&2
-            exit 77
-        fi
+        # A machine that cannot run Wine at all makes no templates, and one
+        # that cannot run 32-bit programs no 9x template (that family is
+        # 32-bit only); a test that needs one is then skipped, never counted
+        # as passed.
+        local why
+        for why in "$template.unavailable" "$(dirname "$template")/unavailable"; do
+            if [ -f "$why" ]; then
+                echo "SKIPPED: $(cat "$why")" >&2
+                exit 77
+            fi
+        done
         echo "no Wine template at $template (run tools/wine/make-templates.sh first)" >&2
         return 1
     fi
@@ -97,7 +137,7 @@ wine_stop_xvfb() {
 #   it is reaped and its exit code left in WINE_EXIT_CODE.
 wine_wait_window() {
     local harness=$1 caption=$2 timeout=$3 pid=$4 waiter
-    wine "$harness" wait-window "$caption" "$timeout" </dev/null >/dev/null &
+    "$WINE" "$harness" wait-window "$caption" "$timeout" </dev/null >/dev/null &
     waiter=$!
     while kill -0 "$waiter" 2>/dev/null; do
         if ! kill -0 "$pid" 2>/dev/null; then

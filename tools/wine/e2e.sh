@@ -15,15 +15,24 @@
 #
 # Set-up
 #   e2e_setup BUILD_DIR FAMILY [EXE]      (once per test)
-#       FAMILY is nt or 9x (the template prefixes of make-templates.sh). Makes
-#       the work dir $E2E_DIR = BUILD_DIR/e2e/<script name>/ afresh, with the
-#       prefix, the app folder $E2E_APP holding EXE (default $E2E_EXE, which
-#       ctest sets for the runs of the 64-bit program, else
+#       FAMILY is nt or 9x (the template prefixes of make-templates.sh); a
+#       script written for both takes it as its second argument ("# Families:
+#       9x nt" in its header makes ctest run it once per family). Makes the
+#       work dir $E2E_DIR = BUILD_DIR/e2e/<script name>[_FAMILY]/ afresh
+#       (the family added where the name does not give it), with the prefix,
+#       the app folder $E2E_APP holding EXE (default $E2E_EXE, which ctest
+#       sets for the runs of the 64-bit program, else
 #       BUILD_DIR/platterscope.exe) as platterscope.exe, and a private Xvfb.
-#       With $E2E_EXE the work dir is BUILD_DIR/e2e/<script name>_win64/.
+#       With $E2E_EXE the work dir's name ends in _win64.
+#       The harness and the simulated-disk driver are those of the program's
+#       width: BUILD_DIR's for a 32-bit program, the 64-bit build's
+#       ($E2E_WIN64_BUILD, default BUILD_DIR/../win64) for a 64-bit one, left
+#       in $E2E_TOOLS. A 32-bit program on a host that cannot run one, or a
+#       family without a template there, ends the test as skipped, with the
+#       reason.
 #       Exports WINEPREFIX, DISPLAY, WINEDEBUG=-all and LC_ALL=zh_CN.UTF-8, and
 #       sets a trap that always ends the wineserver and Xvfb. The work dir is
-#       removed when the test passes and kept when it fails.
+#       removed when the test passes or is skipped and kept when it fails.
 #   e2e_install_standin [missing-entry]
 #       Copies the stand-in Rawio32.dll (or its variant without
 #       GetDriveParameters32) into $E2E_APP. The test writes
@@ -44,6 +53,21 @@
 #   e2e_simdisk_net stop|start
 #       Stops the driver (its drives are gone: opening them fails) or starts
 #       it again (its counters start from 0).
+#
+# Drives in either family ($E2E_FAMILY)
+#   e2e_drive IMAGE CYLINDERS HEADS SECTORS BYTES [speed=FIRST,LAST]
+#       Writes a blank disk $E2E_APP/IMAGE and adds it as the next drive
+#       (0, 1, ...), paced as given.
+#   e2e_drive_fault CYLINDER HEAD
+#       Every read of that track of the drive added last fails; the program
+#       shows the failure as code $E2E_FAULT_CODE (9x: 3Ch from the stand-in;
+#       NT: 17h, the driver's STATUS_DEVICE_DATA_ERROR). Head 0 of cylinder
+#       0 holds the partition table: fault another track.
+#   e2e_serve_drives
+#       Serves the drives added: 9x through the stand-in sector service
+#       (Rawio32.dll and Rawio32.cfg in $E2E_APP), NT through the
+#       simulated-disk driver (its counters in $E2E_DIR/stats.txt, for
+#       e2e_simdisk_counters). Call it before e2e_start.
 #
 # The program
 #   e2e_start NAME [ARGS...]
@@ -92,7 +116,7 @@
 #       EXPECTED, for states that the X server brings to Wine a little later
 #       (activation, restoring); fails the test when it never is.
 #   e2e_wait_saved FILE STATUS_OUTPUT
-#       Waits until FILE holds as many lines as the 9x summary in
+#       Waits until FILE holds as many lines as the summary in
 #       STATUS_OUTPUT counts (the program writes it after Save As has closed;
 #       a file saved over holds another count until then).
 #   e2e_expect_startup_failure TEXT
@@ -100,6 +124,9 @@
 #       main window, answers it, and expects exit code 1 with no main window.
 #
 # Runs (FAMILY is 9x or nt: the status texts and prompts differ)
+#   e2e_cylinder_of LINE
+#       Prints the cylinder that LINE names when it is a cylinder's status
+#       line of $E2E_FAMILY, nothing otherwise.
 #   e2e_read_prompt FAMILY CODE CYLINDER HEAD
 #       Prints the `box` description of the read-error prompt for that hex
 #       CODE, cylinder and head.
@@ -119,6 +146,10 @@
 
 E2E_MAIN_CAPTION="zadovo for Windows 95/NT (v 1.04): Osric T.Vellamo"
 E2E_DIR=
+E2E_FAMILY=
+E2E_TOOLS=
+E2E_FAULT_CODE=
+E2E_DRIVES=()
 E2E_OUT=
 E2E_ERR=
 E2E_NAME=$(basename "$0" .sh)
@@ -159,7 +190,7 @@ e2e_cleanup() {
         wait "$pid" 2>/dev/null
     done
     wine_stop_xvfb
-    if [ "${E2E_PASSED:-0}" = 1 ] && { [ $status -eq 0 ] || [ $status -eq 77 ]; }; then
+    if { [ "${E2E_PASSED:-0}" = 1 ] && [ $status -eq 0 ]; } || [ $status -eq 77 ]; then
         [ -n "${WINEPREFIX:-}" ] && wine_remove_server_dir "$WINEPREFIX"
         rm -rf "$E2E_DIR"
     elif [ -n "${E2E_DIR:-}" ]; then
@@ -179,10 +210,20 @@ e2e_setup() {
     local family=$2
     local exe=${3:-${E2E_EXE:-$E2E_BUILD/platterscope.exe}}
     case $family in nt | 9x) ;; *) e2e_fail "unknown family '$family' (nt or 9x)" ;; esac
+    E2E_FAMILY=$family
+    E2E_FAULT_CODE=3C
+    [ "$family" = nt ] && E2E_FAULT_CODE=17
     [ -f "$exe" ] || e2e_fail "program not built: $exe"
-    [ -f "$E2E_BUILD/harness.exe" ] || e2e_fail "harness not built: $E2E_BUILD/harness.exe"
+    wine_skip_unless_runnable "$exe"
+    E2E_TOOLS=$E2E_BUILD
+    if [ "$(wine_exe_bits "$exe")" = 64 ]; then
+        E2E_TOOLS=$(cd "${E2E_WIN64_BUILD:-$E2E_BUILD/../win64}" 2>/dev/null && pwd) ||
+            e2e_fail "no 64-bit build for the 64-bit program's tools: ${E2E_WIN64_BUILD:-$E2E_BUILD/../win64}"
+    fi
+    [ -f "$E2E_TOOLS/harness.exe" ] || e2e_fail "harness not built: $E2E_TOOLS/harness.exe"
     wine_check_locale || e2e_fail "locale missing"
 
+    [[ _${E2E_NAME}_ == *_${family}_* ]] || E2E_NAME+=_$family
     [ -n "${E2E_EXE:-}" ] && E2E_NAME+=_win64
     E2E_DIR="$E2E_BUILD/e2e/$E2E_NAME"
     E2E_APP="$E2E_DIR/app"
@@ -215,7 +256,7 @@ e2e_mkdisk() {
 }
 
 e2e_simdisk() {
-    local sys="$E2E_BUILD/simdisk.sys"
+    local sys="$E2E_TOOLS/simdisk.sys"
     [ -f "$sys" ] || e2e_fail "driver not built: $sys"
     [ "${1:-}" = --stats ] && E2E_SIMDISK_STATS=$2
     bash "$E2E_LIBRARY_DIR/../simdisk/install.sh" "$sys" "$@" >>"$E2E_DIR/simdisk.log" 2>&1 ||
@@ -226,6 +267,40 @@ e2e_simdisk_counters() {
     [ -n "${E2E_SIMDISK_STATS:-}" ] || e2e_fail "e2e_simdisk was not given --stats"
     E2E_OUT=$(tr -d '\r' <"$E2E_SIMDISK_STATS" | grep "^drive=$1 ")
     [ -n "$E2E_OUT" ] || e2e_fail "no counters for drive $1: $(cat "$E2E_SIMDISK_STATS")"
+}
+
+e2e_drive() {  # IMAGE CYLINDERS HEADS SECTORS BYTES [speed=FIRST,LAST]
+    e2e_mkdisk blank "$E2E_APP/$1" "$2" "$3" "$4" "$5"
+    local image=$1
+    [ "$E2E_FAMILY" = nt ] && image=$E2E_APP/$1
+    E2E_DRIVES+=("$image ${*:2}")
+    E2E_DRIVE_GEOMETRY=("${@:2:4}")
+}
+
+e2e_drive_fault() {  # CYLINDER HEAD
+    local last=$((${#E2E_DRIVES[@]} - 1)) heads=${E2E_DRIVE_GEOMETRY[1]}
+    local track=$((E2E_DRIVE_GEOMETRY[2] * E2E_DRIVE_GEOMETRY[3]))
+    [ "$last" -ge 0 ] || e2e_fail "e2e_drive_fault before any e2e_drive"
+    case $E2E_FAMILY in
+    9x) E2E_DRIVES[last]+=$'\n'"fault $1 $2 60" ;;
+    nt) E2E_DRIVES[last]+=" fault=$((($1 * heads + $2) * track)),1,0xC000009C" ;;
+    esac
+}
+
+e2e_serve_drives() {
+    local i
+    ((${#E2E_DRIVES[@]})) || e2e_fail "e2e_serve_drives without drives"
+    case $E2E_FAMILY in
+    9x)
+        e2e_install_standin
+        printf 'drive %s\n' "${E2E_DRIVES[@]}" >"$E2E_APP/Rawio32.cfg"
+        ;;
+    nt)
+        local lines=()
+        for i in "${!E2E_DRIVES[@]}"; do lines+=("$i=${E2E_DRIVES[i]}"); done
+        e2e_simdisk --stats "$E2E_DIR/stats.txt" "${lines[@]}"
+        ;;
+    esac
 }
 
 e2e_simdisk_net() {
@@ -242,7 +317,7 @@ e2e_start() {
 e2e_relay_start() {
     local record="$E2E_LIBRARY_DIR/../compat/win32-api.tsv" include
     include=$(python3 "$E2E_LIBRARY_DIR/../compat/relay-check.py" include "$record") || e2e_fail "cannot read $record"
-    wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$include" /f >>"$E2E_DIR/reg.log" 2>&1 ||
+    "$WINE" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$include" /f >>"$E2E_DIR/reg.log" 2>&1 ||
         e2e_fail "cannot set RelayInclude: $(tail -3 "$E2E_DIR/reg.log")"
     WINEDEBUG=+relay e2e_start "$1"
 }
@@ -260,7 +335,7 @@ e2e_start_exe() {
     shift 2
     [ -z "${E2E_PIDS[$name]:-}" ] || e2e_fail "a process named '$name' was already started"
     [ -f "$exe" ] || e2e_fail "no program $exe"
-    (cd "$E2E_APP" && exec wine "$exe" "$@" </dev/null >"$E2E_DIR/$name.log" 2>&1) &
+    (cd "$E2E_APP" && exec "$WINE" "$exe" "$@" </dev/null >"$E2E_DIR/$name.log" 2>&1) &
     E2E_PIDS[$name]=$!
 }
 
@@ -290,7 +365,7 @@ e2e_expect_exit() {
 
 e2e_harness_try() {
     local out="$E2E_DIR/harness.out" err="$E2E_DIR/harness.err"
-    wine "$E2E_BUILD/harness.exe" "$@" </dev/null >"$out" 2>"$err"
+    "$WINE" "$E2E_TOOLS/harness.exe" "$@" </dev/null >"$out" 2>"$err"
     local code=$?
     E2E_OUT=$(cat "$out")
     E2E_ERR=$(grep -m1 '^harness:' "$err" || head -1 "$err")
@@ -367,8 +442,11 @@ e2e_harness_until() {
 }
 
 e2e_wait_saved() {  # FILE STATUS_OUTPUT
-    local count
-    count=$(sed -n 's/^读取 \([0-9]*\) 栈道用了.*/\1/p' <<<"$2" | tail -1)
+    local count= line pattern
+    pattern=$(e2e_summary_pattern "$E2E_FAMILY" '[0-9]+')
+    while IFS= read -r line; do
+        [[ $line =~ $pattern ]] && count=${BASH_REMATCH[1]}
+    done <<<"$2"
     [ -n "$count" ] || e2e_fail "no summary in: $2"
     for _ in $(seq 50); do
         [ -f "$1" ] && [ "$(tr -cd '\n' <"$1" | wc -c)" -eq "$count" ] && return 0
@@ -384,6 +462,14 @@ e2e_summary_pattern() {  # FAMILY COUNT_PATTERN: groups count, ms, min, eff, avr
     nt) echo "^Read ($2) tracks for $n ms\. Speed <min/eff/avr/max> $n/$n/$n/$n kB/s\.\$" ;;
     *) e2e_fail "unknown family '$1'" ;;
     esac
+}
+
+e2e_cylinder_of() {  # LINE
+    PYTHONPATH="$E2E_LIBRARY_DIR/../../tests/e2e" python3 -c '
+import sys
+from status_texts import CYLINDER
+m = CYLINDER[sys.argv[1]].match(sys.argv[2])
+print(m.group(1) if m else "")' "$E2E_FAMILY" "$1"
 }
 
 e2e_read_prompt() {  # FAMILY CODE CYLINDER HEAD

@@ -3,8 +3,13 @@
 # Makes the two template Wine prefixes the tests copy: BUILD_DIR/wine-templates/nt
 # (Wine's default Windows version, NT family) and .../9x (reports Windows 98).
 # Both are built side by side; each is built anew on every run so that a Wine
-# upgrade or a half-made prefix never lingers.
+# upgrade or a half-made prefix never lingers. On a host that cannot run
+# 32-bit programs the nt template is a 64-bit-only prefix made by the 64-bit
+# loader, and there is no 9x template: 9x.unavailable says why, and every
+# test of that family is skipped with it.
 set -euo pipefail
+here=$(dirname "$(readlink -f "$0")")
+source "$here/common.sh"
 
 if [ $# -ne 1 ]; then
     echo "usage: $0 BUILD_DIR" >&2
@@ -22,9 +27,9 @@ make_prefix() {
     local family=$1
     local prefix="$templates/$family.new"
     rm -rf "$prefix"
-    WINEPREFIX="$prefix" wineboot -i >"$templates/$family.log" 2>&1
+    WINEPREFIX="$prefix" "$WINE" wineboot -i >"$templates/$family.log" 2>&1
     if [ "$family" = 9x ]; then
-        WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine' /v Version /d win98 /f >>"$templates/$family.log" 2>&1
+        WINEPREFIX="$prefix" "$WINE" reg add 'HKCU\Software\Wine' /v Version /d win98 /f >>"$templates/$family.log" 2>&1
     fi
     # Let the registry reach the disk before anyone copies the prefix.
     WINEPREFIX="$prefix" wineserver -w
@@ -33,26 +38,36 @@ make_prefix() {
 }
 
 mkdir -p "$templates"
-rm -f "$templates/unavailable"
-# Some kernels are built without 32-bit execution (Wine's 32-bit loader then
-# fails with "Exec format error"): every Wine test needs it, so they are all
-# skipped there, with the reason, rather than failed or passed.
-if ! loader=$(wine --version 2>&1); then
+rm -f "$templates/unavailable" "$templates/9x.unavailable"
+families=(nt 9x)
+if [ -n "$WINE_NO_32BIT" ]; then
+    # The 64-bit loader makes a 64-bit-only prefix only when asked to.
+    export WINEARCH=win64
+    families=(nt)
+    rm -rf "$templates/9x"
+    printf '%s: the 9x family is 32-bit only' "$WINE_NO_32BIT" >"$templates/9x.unavailable"
+    echo "make-templates: $WINE_NO_32BIT: the nt template is a 64-bit-only prefix, made by $WINE; no 9x template" >&2
+fi
+# A machine whose Wine cannot run at all makes no template: every Wine test
+# is then skipped, with the reason, rather than failed or passed.
+if ! loader=$("$WINE" --version 2>&1); then
     printf 'Wine cannot run on this machine: %s' "$(printf '%s' "$loader" | tail -n 1)" >"$templates/unavailable"
     echo "make-templates: SKIPPED: $(cat "$templates/unavailable")" >&2
     exit 77
 fi
 start=$SECONDS
-make_prefix nt &
-nt_job=$!
-make_prefix 9x &
-nine_job=$!
+declare -A jobs=()
+for family in "${families[@]}"; do
+    make_prefix "$family" &
+    jobs[$family]=$!
+done
 status=0
-wait $nt_job || { echo "make-templates: the nt prefix failed:" >&2; cat "$templates/nt.log" >&2; status=1; }
-wait $nine_job || { echo "make-templates: the 9x prefix failed:" >&2; cat "$templates/9x.log" >&2; status=1; }
-if [ $status -eq 0 ] && ! grep -q '"Version"="win98"' "$templates/9x/user.reg"; then
+for family in "${families[@]}"; do
+    wait "${jobs[$family]}" || { echo "make-templates: the $family prefix failed:" >&2; cat "$templates/$family.log" >&2; status=1; }
+done
+if [ $status -eq 0 ] && [ -d "$templates/9x" ] && ! grep -q '"Version"="win98"' "$templates/9x/user.reg"; then
     echo "make-templates: the 9x prefix does not carry Version=win98" >&2
     status=1
 fi
-[ $status -eq 0 ] && echo "make-templates: nt and 9x prefixes ready in $templates ($((SECONDS - start)) s)"
+[ $status -eq 0 ] && echo "make-templates: ${families[*]} prefixes ready in $templates ($((SECONDS - start)) s)"
 exit $status

@@ -19,6 +19,7 @@ exe=$3
 shift 3
 case $family in nt | 9x) ;; *) echo "unknown family '$family' (nt or 9x)" >&2; exit 2 ;; esac
 wine_check_locale || exit 2
+wine_skip_unless_runnable "$exe"
 
 mkdir -p "$build_dir/wine-runs"
 run_dir=$(mktemp -d "$build_dir/wine-runs/$(basename "$exe" .exe).XXXXXX") || exit 2
@@ -41,5 +42,5 @@ trap 'exit 130' INT TERM
 wine_copy_template "$build_dir/wine-templates/$family" "$WINEPREFIX" || exit 2
 wine_start_xvfb "$run_dir" || exit 2
 
-wine "$exe" "$@"
+"$WINE" "$exe" "$@"
 exit $?
