@@ -1,6 +1,6 @@
 #!/bin/bash
-# The user's journey, 9x family through the stand-in: the program starts with
-# two drives; the user picks the second (paced from 8000 down to 4000 kB/s,
+# The user's journey, in either family (9x through the stand-in, NT through
+# the simulated-disk driver): the program starts with two drives; the user picks the second (paced from 8000 down to 4000 kB/s,
 # two partitions, a read error injected at cylinder 30 head 3), presses Start,
 # answers Yes at the error prompt, lets the run end and saves the profile to
 # a new file. The file must hold exactly the run's cylinders, byte for byte
@@ -8,18 +8,16 @@
 # min/avr/max must be the file's, and the red curve on a capture of the chart
 # must sit where those speeds put it. A second run, stopped early, is saved
 # over the same file and leaves only its own lines.
+# Families: 9x nt
+# Runs on the 64-bit program too.
 source "$(dirname "$0")/../../tools/wine/e2e.sh"
-e2e_setup "$1" 9x
-e2e_install_standin
+e2e_setup "$1" "$2"
 CYLINDERS=40
-e2e_mkdisk blank "$E2E_APP/small.img" 10 2 16 512
-e2e_mkdisk blank "$E2E_APP/disk1.img" $CYLINDERS 16 63 512
+e2e_drive small.img 10 2 16 512
+e2e_drive disk1.img $CYLINDERS 16 63 512 speed=8000,4000
+e2e_drive_fault 30 3
 e2e_mkdisk table "$E2E_APP/disk1.img" $CYLINDERS 16 63 512 0 0 1 6:0/1/1-19/15/63 83:20/0/1-39/15/63
-cat >"$E2E_APP/Rawio32.cfg" <<EOF
-drive small.img 10 2 16 512
-drive disk1.img $CYLINDERS 16 63 512 speed=8000,4000
-fault 30 3 60
-EOF
+e2e_serve_drives
 OUT=$E2E_DIR/out
 mkdir -p "$OUT"
 RESULTS=$OUT/profile.dat
@@ -29,15 +27,12 @@ KIB_PER_CYLINDER=504
 # The status lines are watched from Start to the summary; the chart is
 # captured a second after the run, once its last repaint has reached the screen.
 e2e_start main
-e2e_harness process platterscope.exe -- wait-window "$E2E_MAIN_CAPTION" 60000 -- select 104 1 \
+e2e_open_main_window
+e2e_harness process platterscope.exe -- window "$E2E_MAIN_CAPTION" -- select 104 1 \
     -- press 101 -- watch-text 109 101 30000 -- wait-box 0 -- box -- answer Yes \
     -- watch-text 109 101 30000 -- sleep 1000 -- capture "$OUT/chart.bmp"
 run1=$E2E_OUT
-prompt='caption: Platterscope
-text: Reading error ( code=3Ch )\n栈道  30, 柱头 3.\nShow this message if error will be occured?
-icon: error
-buttons: Yes No Cancel
-owner: '$E2E_MAIN_CAPTION
+prompt=$(e2e_read_prompt "$E2E_FAMILY" "$E2E_FAULT_CODE" 30 3)
 [[ $run1 == *"$prompt"* ]] || e2e_fail "the prompt for cylinder 30 head 3 is missing: $run1"
 
 # Save to a new file (Wine asks no question for a new name).

@@ -4,7 +4,9 @@
 # carries the version that the programs' version resource gives, README.txt
 # is CR LF, both programs pass tools/compat/check-exe.sh as the build they
 # claim to be, and the packaged 32-bit program starts in the 9x family and
-# measures a paced drive through the stand-in sector service.
+# measures a paced drive through the stand-in sector service. On a host that
+# cannot run 32-bit programs the packaged 64-bit program measures it instead,
+# in the NT family through the simulated-disk driver.
 source "$(dirname "$0")/../../tools/wine/e2e.sh"
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "$1" && pwd) || e2e_fail "no build dir '$1'"
@@ -62,16 +64,21 @@ $result"
     e2e_log "$result"
 done
 
-e2e_setup "$build" 9x "$work/unpacked/platterscope.exe"
-e2e_install_standin
-e2e_mkdisk blank "$E2E_APP/disk0.img" 20 2 16 512
+if [ -z "$WINE_NO_32BIT" ]; then
+    e2e_setup "$build" 9x "$work/unpacked/platterscope.exe"
+else
+    e2e_log "$WINE_NO_32BIT: the packaged 64-bit program measures the drive, in the NT family"
+    e2e_setup "$build" nt "$work/unpacked/x64/platterscope.exe"
+fi
 # 16 KiB a cylinder at 640 kB/s: 25 ms a cylinder.
-echo "drive disk0.img 20 2 16 512 speed=640,640" >"$E2E_APP/Rawio32.cfg"
+e2e_drive disk0.img 20 2 16 512 speed=640,640
+e2e_serve_drives
 
 e2e_start main
-e2e_harness process platterscope.exe -- wait-window "$E2E_MAIN_CAPTION" 60000 -- items 104 -- no-box 0 -- press 101
+e2e_open_main_window
+e2e_harness process platterscope.exe -- window "$E2E_MAIN_CAPTION" -- items 104 -- no-box 0 -- press 101
 e2e_assert_eq "HDD0" "$E2E_OUT" "the packaged program's drive list"
-e2e_expect_summary 9x 20 16
+e2e_expect_summary "$E2E_FAMILY" 20 16
 e2e_harness window "$E2E_MAIN_CAPTION" -- cancel -- wait-gone "$E2E_MAIN_CAPTION" 10000
 e2e_expect_exit main 0
 rm -rf "$work" "$build/e2e/package-build.log"

@@ -1,5 +1,6 @@
 #!/bin/bash
-# Save under Wine, 9x family, a paced drive of 30 cylinders (100 ms each):
+# Save under Wine, in either family (9x through the stand-in, NT through the
+# simulated-disk driver), a paced drive of 30 cylinders (100 ms each):
 # the Save As dialog's filter, name and hidden read-only box; Cancel writes
 # nothing; a run stopped at cylinder k - 1 saves k lines; a name typed
 # without extension is used as typed; a new name brings no question (Wine
@@ -8,11 +9,12 @@
 # it, then a shorter one, each leave only their own lines; a file that another
 # process holds open gives "File open error ( code=20h )"; a write that fails
 # part way gives "Writing error" and keeps the lines written before it.
+# Families: 9x nt
+# Runs on the 64-bit program too.
 source "$(dirname "$0")/../../tools/wine/e2e.sh"
-e2e_setup "$1" 9x
-e2e_install_standin
-e2e_mkdisk blank "$E2E_APP/disk0.img" 30 2 32 512
-echo "drive disk0.img 30 2 32 512 speed=320,320" >"$E2E_APP/Rawio32.cfg"
+e2e_setup "$1" "$2"
+e2e_drive disk0.img 30 2 32 512 speed=320,320
+e2e_serve_drives
 OUT=$E2E_DIR/out
 mkdir -p "$OUT"
 M=$E2E_MAIN_CAPTION
@@ -35,7 +37,8 @@ box_of() {  # TEXT: the description of a results-file error box
 
 # Run 1, stopped after about 0.6 s; then Save As, looked at and cancelled.
 e2e_start main
-e2e_harness process platterscope.exe -- wait-window "$M" 60000 -- press 101 -- sleep 600 -- text 109 -- press 102 \
+e2e_open_main_window
+e2e_harness process platterscope.exe -- window "$M" -- press 101 -- sleep 600 -- text 109 -- press 102 \
     -- watch-text 109 101 30000 -- press 103 -- wait-file-dialog -- text 0x47C -- items 0x470 -- selection 0x470 \
     -- visible 0x410
 run1=$E2E_OUT
@@ -62,7 +65,11 @@ k=$(wc -l <"$OUT/profile")
 # before it (or that one itself, had it just finished), or one earlier still:
 # the window shows the worker's lines at its next drain, up to 50 ms later,
 # less than one cylinder here.
-last=$(grep -o '^栈道  [0-9]*\.' <<<"$run1" | tail -1 | tr -dc 0-9)
+last=
+while IFS= read -r line; do
+    cylinder=$(e2e_cylinder_of "$line")
+    [ -z "$cylinder" ] || last=$cylinder
+done <<<"$run1"
 [ -n "$last" ] && [ "$last" -ge $((k - 3)) ] && [ "$last" -le $((k - 1)) ] ||
     e2e_fail "stopped while cylinder ${last:-?} was shown, saved $k lines"
 
@@ -96,15 +103,25 @@ cmp -s "$OUT/profile" "$OUT/run3.copy" || e2e_fail "the held file changed"
 
 # A write that fails part way: a file-size limit on the program's process
 # ending right after line 2 (a write past it fails with EFBIG).
-pid=${E2E_PIDS[main]}
+# The limit goes on every process of this prefix that runs the program: the
+# 32-bit loader starts a 64-bit program as a process of its own.
+pids=()
+for pid in $(pgrep -f -i 'platterscope\.exe'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && pids+=("$pid")
+done
+[ ${#pids[@]} -ge 1 ] || e2e_fail "no process runs the program"
 limit=$(head -2 "$OUT/run3.copy" | wc -c)
-if ! prlimit --pid "$pid" --fsize="$limit": 2>"$OUT/prlimit.err"; then
-    e2e_harness window "$M" -- cancel -- wait-gone "$M" 10000
-    e2e_skip "the failing write: cannot limit the program's file size ($(cat "$OUT/prlimit.err"))"
-fi
+for pid in "${pids[@]}"; do
+    if ! prlimit --pid "$pid" --fsize="$limit": 2>"$OUT/prlimit.err"; then
+        e2e_harness window "$M" -- cancel -- wait-gone "$M" 10000
+        e2e_skip "the failing write: cannot limit the program's file size ($(cat "$OUT/prlimit.err"))"
+    fi
+done
 e2e_harness process platterscope.exe -- window "$M" -- press 103 -- wait-file-dialog -- file-name "$OUT/partial.dat" \
     -- press 1 -- wait-box -- box -- answer OK
-prlimit --pid "$pid" --fsize=unlimited: || e2e_fail "cannot lift the file-size limit"
+for pid in "${pids[@]}"; do
+    prlimit --pid "$pid" --fsize=unlimited: || e2e_fail "cannot lift the file-size limit"
+done
 pattern='^caption: Lasergauge'$'\n''text: Writing error \( code=([1-9A-F][0-9A-F]*)h \)'$'\n''icon: error'$'\n''buttons: OK'$'\n''owner: '
 [[ $E2E_OUT =~ $pattern ]] || e2e_fail "box for a failed write: $E2E_OUT"
 e2e_log "a write beyond the file-size limit fails with code ${BASH_REMATCH[1]}h"
