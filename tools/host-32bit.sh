@@ -41,9 +41,8 @@ host_runs_32bit() {
         HOST_32BIT_ANSWER=yes
     else
         local code=$?
-        output=$(printf '%s' "$output" | tail -n 1 | sed 's/^.*exit0: //')
-        HOST_32BIT_WHY="a 32-bit x86 program ${output:+failed: $output}"
-        [ -n "$output" ] || HOST_32BIT_WHY+="ended with exit code $code"
+        output=$(printf '%s' "$output" | tail -n 1 | sed 's/^.*exit0: //; s/^cannot execute binary file: //')
+        HOST_32BIT_WHY="a 32-bit x86 program fails: ${output:-exit code $code}"
         HOST_32BIT_ANSWER=no
     fi
     rm -rf "$dir"

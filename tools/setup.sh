@@ -14,8 +14,18 @@ packages=(
   locales fonts-wqy-microhei
 )
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
+# Wine's 32-bit side is of use only where the host runs 32-bit programs;
+# elsewhere the 64-bit loader runs the 64-bit programs alone.
+source "$(dirname "$0")/host-32bit.sh"
+if host_runs_32bit; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+else
+  kept=()
+  for p in "${packages[@]}"; do [[ $p == *:i386 ]] || kept+=("$p"); done
+  packages=("${kept[@]}")
+  echo "setup: this host cannot run 32-bit programs ($HOST_32BIT_WHY): Wine without its 32-bit side"
 fi
 
 missing=()

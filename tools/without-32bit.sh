@@ -4,10 +4,11 @@
 # the path such hosts take stays tested on any machine: in a user namespace
 # with a binfmt_misc of its own (Linux 6.7 and later), where every i386 ELF
 # program is handed to an interpreter that refuses it with "Exec format
-# error". Only COMMAND and its processes are affected. The namespace maps
-# every user and group to itself, so that package installs and file owners
-# work as outside (run as root). Says in one line what it did; exits with
-# COMMAND's exit code, or 2 when the namespace cannot be made here.
+# error", as such a kernel does. Only COMMAND and its processes are
+# affected. The namespace maps every user and group to itself, so that
+# package installs and file owners work as outside (run it as root). Says
+# in one line what it does; exits with COMMAND's exit code, or 2 when the
+# namespace cannot be made here.
 set -uo pipefail
 if [ $# -lt 1 ]; then
     echo "usage: $0 COMMAND [ARGS...]" >&2
@@ -36,7 +37,7 @@ trap 'rm -rf "$work"' EXIT
 # writes its line to standard error and exits with code 126.
 python3 - "$work/refuse" <<'PY' || exit 2
 import struct, sys
-message = b"Exec format error (32-bit programs are refused on this rehearsed host)\n"
+message = b"Exec format error\n"
 code = (b"\xb8\x01\x00\x00\x00"                      # mov eax, 1 (write)
         b"\xbf\x02\x00\x00\x00"                      # mov edi, 2
         b"\x48\x8d\x35\x13\x00\x00\x00"              # lea rsi, [rip + 19]: the message

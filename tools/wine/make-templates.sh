@@ -69,5 +69,5 @@ if [ $status -eq 0 ] && [ -d "$templates/9x" ] && ! grep -q '"Version"="win98"' 
     echo "make-templates: the 9x prefix does not carry Version=win98" >&2
     status=1
 fi
-[ $status -eq 0 ] && echo "make-templates: ${families[*]} prefixes ready in $templates ($((SECONDS - start)) s)"
+[ $status -eq 0 ] && echo "make-templates: prefixes ${families[*]} ready in $templates ($((SECONDS - start)) s)"
 exit $status
