@@ -110,25 +110,30 @@ def main():
             sys.exit(2)
         return result.stdout
 
-    # The COFF symbol table lists each source file before its symbols.
-    source_of = {}
+    # The COFF symbol table lists each source file before its symbols; a
+    # symbol's value is its offset in its section.
+    sections = {}
+    for line in run("-h").splitlines():
+        m = re.match(r"\s*(\d+) \S+\s+[0-9a-f]+\s+([0-9a-f]+)\s", line)
+        if m:
+            sections[int(m.group(1)) + 1] = int(m.group(2), 16)
+    source_at = {}
     source = None
     for line in run("-t").splitlines():
-        m = re.match(r"\[\s*\d+\]\(sec\s+(-?\d+)\).*\(scl\s+(\d+)\).*0x[0-9a-f]+ (.+)$", line)
-        if m:
-            if m.group(2) == "103":
-                source = m.group(3).strip()
-            elif source:
-                source_of.setdefault(m.group(3).strip(), source)
+        m = re.match(r"\[\s*\d+\]\(sec\s+(-?\d+)\).*\(scl\s+(\d+)\).*0x([0-9a-f]+) (.+)$", line)
+        if m and m.group(2) == "103":
+            source = m.group(4).strip()
+        elif m and source and int(m.group(1)) in sections:
+            source_at.setdefault(sections[int(m.group(1))] + int(m.group(3), 16), source)
 
     failures = []
     count = 0
-    symbol = None
+    symbol = symbol_source = None
     pending = b""
     for line in run("-d", "-w").splitlines():
-        m = re.match(r"[0-9a-f]+ <(.+)>:$", line)
+        m = re.match(r"([0-9a-f]+) <(.+)>:$", line)
         if m:
-            symbol = m.group(1)
+            symbol, symbol_source = m.group(2), source_at.get(int(m.group(1), 16))
             continue
         m = re.match(r"\s*([0-9a-f]+):\t([0-9a-f ]+)\t?(.*)$", line)
         if not m or TABLES.match(symbol or ""):
@@ -143,8 +148,8 @@ def main():
         why = "objdump cannot decode it" if "(bad)" in text else refusal(code)
         if why:
             where = symbol or "no symbol"
-            if symbol in source_of:
-                where += " (%s)" % source_of[symbol]
+            if symbol_source:
+                where += " (%s)" % symbol_source
             failures.append("0x%s in %s: %s: %s" % (m.group(1), where, text, why))
     if count == 0:
         print("check-instructions: %s has no code that objdump disassembles" % exe)
