@@ -3,9 +3,10 @@
 # check-exe.sh passes EXE (the 32-bit program), and it fails, naming what it
 # found, on throw-away programs built with CC (the 32-bit cross compiler)
 # that import a function of a later Windows, one that Windows 95 lacks, a
-# DLL of its own, or that ask for a later subsystem version; and on ones
-# that carry the program's manifest changed so that it no longer asks for
-# administrator rights or that Windows XP would reject or crash on.
+# DLL of its own, or that ask for a later subsystem version; on one built
+# for the Pentium Pro; and on ones that carry the program's manifest changed
+# so that it no longer asks for administrator rights or that Windows XP
+# would reject or crash on.
 set -uo pipefail
 [ $# -eq 3 ] || { echo "usage: $0 EXE CC WORKDIR" >&2; exit 2; }
 exe=$1 cc=$2 work=$3
@@ -42,6 +43,19 @@ expect_rejected other-dll "imports from ADVAPI32.dll, which is not one of COMDLG
 expect_rejected later-subsystem "PE header asks for Subsystem version 5.1, above 4.0" "$record" \
     -Wl,--subsystem,windows:5.1
 
+# Built for the Pentium Pro, the throw-away program's own code holds a CMOV
+# and an FCOMI, each named with its function and source file.
+if "$cc" -O2 -march=pentiumpro -mwindows -o "$work/pentium-pro.exe" "$here/throwaway.c" -DP6_CODE 2>"$work/pentium-pro.log"; then
+    output=$(bash "$here/check-exe.sh" "$work/pentium-pro.exe")
+    [ $? -eq 1 ] || fail "pentium-pro: check-exe.sh does not fail"
+    for line in "in _larger (throwaway.c): cmov[a-z]* %[a-z]*,%[a-z]*: opcode 0F 4[0-9A-F] is later than the 80486" \
+                "in _greater (throwaway.c): fu\?comi %st(1),%st: FCOMI/FUCOMI (Pentium Pro)"; do
+        grep -q "^check-instructions: 0x[0-9a-f]* $line\$" <<<"$output" || fail "pentium-pro: no line \"$line\" in: $output"
+    done
+else
+    fail "pentium-pro: cannot build the throw-away program: $(tail -3 "$work/pentium-pro.log")"
+fi
+
 # The program's manifest, changed by the sed expression EDIT, in a throw-away
 # build; check-exe.sh's lines about it are left in $manifest_lines.
 manifest_lines=
@@ -52,7 +66,7 @@ build_with_manifest() {  # NAME EDIT
     "$windres" -i "$work/$name.rc" -o "$work/$name.res.o" 2>"$work/$name.log" &&
         "$cc" -O0 -mwindows -o "$work/$name.exe" "$here/throwaway.c" "$work/$name.res.o" 2>>"$work/$name.log" ||
         { fail "$name: cannot build the throw-away program: $(tail -3 "$work/$name.log")"; return 1; }
-    manifest_lines=$(bash "$here/check-exe.sh" "$work/$name.exe" | grep -i manifest)
+    manifest_lines=$(bash "$here/check-exe.sh" "$work/$name.exe" | grep -i "^check-exe: .*manifest")
     return 0
 }
 expect_manifest_rejected() {  # NAME EDIT LINE

@@ -16,7 +16,9 @@
 #     can restart on one, KB 921337). Windows 95, 98, Me, NT 4.0 and 2000 do
 #     not read the manifest: to them it is a resource of an unknown type;
 # and when the record lists a function for this build that the exe no longer
-# imports, so the record stays true as the program changes.
+# imports, so the record stays true as the program changes; and, for the
+# 32-bit exe, on any instruction later than the 80486's
+# (check-instructions.py).
 set -euo pipefail
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
     echo "usage: $0 EXE [RECORD]" >&2
@@ -185,4 +187,7 @@ print("check-exe: %s (%s-bit): %d imports, all in the record and present on %s; 
       (exe, bits, len(imports), "Windows 95 and NT 4.0" if bits == "32" else "Windows XP x64", manifest_summary[0]))
 PY
 )
-python3 -c "$check" "$exe" "$record" <<<"$headers"
+status=0
+python3 -c "$check" "$exe" "$record" <<<"$headers" || status=$?
+python3 "$(dirname "$(readlink -f "$0")")/check-instructions.py" "$exe" || status=$?
+exit $status

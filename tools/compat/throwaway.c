@@ -2,6 +2,17 @@
    macros below, it asks the system for what platterscope.exe must not. */
 #include <windows.h>
 
+#if defined(P6_CODE)
+/* Built for the Pentium Pro at -O2, the larger of two becomes a CMOV, of
+   two doubles an FCOMI. */
+__attribute__((noinline)) int larger(int a, int b) {
+    return a > b ? a : b;
+}
+__attribute__((noinline)) double greater(double a, double b) {
+    return a > b ? a : b;
+}
+#endif
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR line, int show) {
     (void)instance, (void)previous, (void)line, (void)show;
 #if defined(NEWER_FUNCTION)
@@ -12,6 +23,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR line, int show)
 #elif defined(OTHER_DLL)
     HKEY key;
     return (int)RegOpenKeyExA(HKEY_CURRENT_USER, "x", 0, KEY_READ, &key);
+#elif defined(P6_CODE)
+    return larger(line[0], show) + (int)greater(line[1], show);
 #else
     return 0;
 #endif
