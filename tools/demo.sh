@@ -6,40 +6,61 @@
 # With a display it opens the window for you; without one it presses Start,
 # waits for the run to end and writes demo/screenshot.png, demo/status.txt
 # and the saved profile demo/results.dat.
+# On a host that cannot run 32-bit programs the 9x family (32-bit only)
+# cannot be shown: it says so and shows the NT family with the 64-bit
+# program instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 family=${1:-9x}
 case $family in 9x | nt) ;; *) echo "usage: $0 [9x|nt]" >&2; exit 2 ;; esac
 bash tools/setup.sh
+source "$root/tools/wine/common.sh"
 
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j"$(nproc)" --target platterscope Rawio32 harness mkdisk simdisk
+preset=win32
+targets=(platterscope Rawio32 harness mkdisk simdisk)
+if [ -n "$WINE_NO_32BIT" ]; then
+  if [ "$family" = 9x ]; then
+    echo "demo: $WINE_NO_32BIT, so the 9x family (32-bit only) cannot be shown here;" \
+         "showing the NT family with the 64-bit program instead"
+  else
+    echo "demo: $WINE_NO_32BIT: showing the NT family with the 64-bit program"
+  fi
+  family=nt
+  preset=win64
+  targets=(platterscope harness mkdisk simdisk)
+  # The 64-bit loader makes a 64-bit-only prefix only when asked to.
+  export WINEARCH=win64
+fi
+build=$root/build/$preset
+cmake --preset $preset >/dev/null
+cmake --build --preset $preset -j"$(nproc)" --target "${targets[@]}"
 
 demo=$root/demo
 app=$demo/app
 rm -rf "$app"
 mkdir -p "$app"
-build/win32/mkdisk demo "$app"
+"$build/mkdisk" demo "$app"
 # The images are sparse and new: the host's first read of each 8 MiB of them
 # stalls for 10 to 20 ms while it fills its page cache, which would show as a
 # slow cylinder every 16 or so. Reading them once here leaves only the
 # simulated drive's own pace.
 cat "$app"/*.img >/dev/null
-cp build/win32/platterscope.exe build/win32/Rawio32.dll build/win32/harness.exe "$app/"
+cp "$build/platterscope.exe" "$build/harness.exe" "$app/"
+[ "$preset" = win64 ] || cp "$build/Rawio32.dll" "$app/"
 
 # This shell may have read the locales before set-up made zh_CN.UTF-8 and
 # would warn that it cannot use it; the programs started from here can.
-export WINEPREFIX=$demo/wine-$family WINEDEBUG=-all LC_ALL=zh_CN.UTF-8 2>/dev/null
+export WINEPREFIX=$demo/wine-$family${WINEARCH:+-64bit-only} WINEDEBUG=-all LC_ALL=zh_CN.UTF-8 2>/dev/null
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "demo: making a Wine prefix for the $family family (once)"
-  if ! WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >"$demo/wineboot.log" 2>&1; then
+  if ! WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i >"$demo/wineboot.log" 2>&1; then
     echo "demo: Wine could not make its prefix; wineboot said:" >&2
     tail -n 5 "$demo/wineboot.log" >&2
     rm -rf "$WINEPREFIX"
     exit 1
   fi
-  [ "$family" = nt ] || wine reg add 'HKCU\Software\Wine' /v Version /d win98 /f >/dev/null 2>&1
+  [ "$family" = nt ] || "$WINE" reg add 'HKCU\Software\Wine' /v Version /d win98 /f >/dev/null 2>&1
   wineserver -w
 fi
 # NT family: the stand-in's drive lines, served by the driver instead. The
@@ -51,17 +72,16 @@ serve_nt_drives() {
   while read -r word image rest; do
     [ "$word" = drive ] && drives+=("${#drives[@]}=$app/$image $rest")
   done <"$app/Rawio32.cfg"
-  bash "$root/tools/simdisk/install.sh" "$root/build/win32/simdisk.sys" "${drives[@]}"
+  bash "$root/tools/simdisk/install.sh" "$build/simdisk.sys" "${drives[@]}"
 }
 cd "$app"
 
 if [ -n "${DISPLAY:-}" ]; then
   serve_nt_drives
   echo "demo: starting Platterscope on your display; press Start (开始) to measure HDD0"
-  exec wine platterscope.exe
+  exec "$WINE" platterscope.exe
 fi
 
-source "$root/tools/wine/common.sh"
 source "$root/tools/processor-use.sh"
 # More than this share of the processors taken by the host (steal), or used
 # by processes other than the program and the drive, while the demo
@@ -130,30 +150,30 @@ trap 'wineserver -k 2>/dev/null; wine_stop_xvfb' EXIT
 caption="zadovo for Windows 95/NT (v 1.04): Osric T.Vellamo"
 serve_nt_drives
 
-wine platterscope.exe &
+"$WINE" platterscope.exe &
 program=$!
 if [ "$family" = nt ]; then
   # Wine refuses to position reads on these devices, so the partition walk
   # of each drive ends with two error boxes before the window opens.
-  until wine harness.exe window "$caption" >/dev/null 2>&1; do
+  until "$WINE" harness.exe window "$caption" >/dev/null 2>&1; do
     kill -0 "$program" 2>/dev/null || { wait "$program"; echo "demo: the program ended with exit code $?" >&2; exit 1; }
-    wine harness.exe process platterscope.exe -- wait-box 1000 -- answer OK >/dev/null 2>&1 || true
+    "$WINE" harness.exe process platterscope.exe -- wait-box 1000 -- answer OK >/dev/null 2>&1 || true
   done
 fi
-wine harness.exe wait-window "$caption" 30000 >/dev/null
+"$WINE" harness.exe wait-window "$caption" 30000 >/dev/null
 own=$({ echo "$program"; drive_pids; } | sort -u)
 wait_until_quiet $own
 echo "demo: measuring the demo disk (1024 cylinders, about a minute)"
 use_mark
-wine harness.exe window "$caption" -- press 101 -- wait-enabled 102 1 10000 \
+"$WINE" harness.exe window "$caption" -- press 101 -- wait-enabled 102 1 10000 \
   -- wait-enabled 101 1 600000 -- text 109 -- capture "$demo/window.bmp" > "$demo/status.txt"
 read -r steal others < <(use_since $own)
 convert "$demo/window.bmp" "$demo/screenshot.png"
 rm -f "$demo/window.bmp" "$demo/results.dat"
 # Save, as a user would: the Save As dialog, a new file name, confirm.
-wine harness.exe process platterscope.exe -- window "$caption" -- press 103 -- wait-file-dialog 30000 \
+"$WINE" harness.exe process platterscope.exe -- window "$caption" -- press 103 -- wait-file-dialog 30000 \
   -- file-name "$demo/results.dat" -- press 1 -- window "$caption" -- no-box 500 >/dev/null
-wine harness.exe window "$caption" -- close >/dev/null
+"$WINE" harness.exe window "$caption" -- close >/dev/null
 wait "$program" || { echo "demo: the program ended with exit code $?" >&2; exit 1; }
 echo "demo: final status line: $(cat "$demo/status.txt")"
 effective=$(LC_ALL=C sed -n 's|.*Speed <min/eff/avr/max> [0-9]*/\([0-9]*\)/.*|\1|p' "$demo/status.txt")
