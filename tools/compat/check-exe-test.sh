@@ -3,7 +3,8 @@
 # check-exe.sh passes EXE (the 32-bit program), and it fails, naming what it
 # found, on throw-away programs built with CC (the 32-bit cross compiler)
 # that import a function of a later Windows, one that Windows 95 lacks, a
-# DLL of its own, or that ask for a later subsystem version; and on ones
+# DLL of its own, or that ask for a later subsystem version; it reads all
+# the imports, and only those, of one whose imports are known; and on ones
 # that carry the program's manifest changed so that it no longer asks for
 # administrator rights or that Windows XP would reject or crash on.
 set -uo pipefail
@@ -41,6 +42,29 @@ expect_rejected other-dll "imports from ADVAPI32.dll, which is not one of COMDLG
     "$record" -DOTHER_DLL -ladvapi32
 expect_rejected later-subsystem "PE header asks for Subsystem version 5.1, above 4.0" "$record" \
     -Wl,--subsystem,windows:5.1
+
+# A build whose imports are known exactly, from four DLLs and in two import
+# descriptors of COMDLG32, one function by number: check-exe.sh finds all of
+# them, no more, and the one by number (a layout misread shows as a record
+# row "not imported" or an import "not in the record").
+known=$work/known-imports
+dlltool=${cc%-gcc*}-dlltool
+printf 'LIBRARY COMDLG32.dll\nEXPORTS\nby_number@0 @7 NONAME\n' >"$known.def"
+{ head -n 1 "$here/win32-api.tsv"
+  printf '%s\t%s\t32\t95\t3.51\t\t\t\t\n' COMDLG32 GetSaveFileNameA GDI32 SetBkMode KERNEL32 ExitProcess \
+      USER32 MessageBoxA; } >"$known.tsv"
+if "$dlltool" -d "$known.def" -l "$known.lib.a" 2>"$known.log" &&
+    "$cc" -O0 -mwindows -nostdlib -nostartfiles -Wl,-e,_WinMain@16 -DKNOWN_IMPORTS -o "$known.exe" \
+        "$here/throwaway.c" "$known.lib.a" -lcomdlg32 -lgdi32 -lkernel32 -luser32 2>>"$known.log"; then
+    output=$(bash "$here/check-exe.sh" "$known.exe" "$known.tsv")
+    code=$?
+    expected="check-exe: no application manifest (resource type 24, id 1)
+check-exe: imports ordinal 7 of COMDLG32 by number"
+    [ $code -eq 1 ] && [ "$output" = "$expected" ] ||
+        fail "known-imports: exit code $code and, instead of the manifest and the ordinal alone: $output"
+else
+    fail "known-imports: cannot build the throw-away program: $(tail -3 "$known.log")"
+fi
 
 # The program's manifest, changed by the sed expression EDIT, in a throw-away
 # build; check-exe.sh's lines about it are left in $manifest_lines.

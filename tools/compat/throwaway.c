@@ -2,6 +2,10 @@
    macros below, it asks the system for what platterscope.exe must not. */
 #include <windows.h>
 
+#if defined(KNOWN_IMPORTS)
+void WINAPI by_number(void); /* COMDLG32 ordinal 7, from an import library of the test's own */
+#endif
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR line, int show) {
     (void)instance, (void)previous, (void)line, (void)show;
 #if defined(NEWER_FUNCTION)
@@ -12,6 +16,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR line, int show)
 #elif defined(OTHER_DLL)
     HKEY key;
     return (int)RegOpenKeyExA(HKEY_CURRENT_USER, "x", 0, KEY_READ, &key);
+#elif defined(KNOWN_IMPORTS)
+    /* Linked without the C runtime, so these are all the imports there are,
+       whatever the runtime of the day imports. */
+    by_number();
+    SetBkMode(NULL, TRANSPARENT);
+    MessageBoxA(NULL, line, line, MB_OK);
+    ExitProcess(!GetSaveFileNameA(NULL));
 #else
     return 0;
 #endif
