@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Installs what building, the demo and the tests need on Debian 12 (as root).
+# Installs what building, the demo and the tests need on Debian 12 or 13
+# (as root).
 # Safe to run again: it only installs what is missing.
 set -euo pipefail
 
+# Names both releases have: clang and libclang-rt-dev are the default
+# version's (14 on Debian 12, 19 on Debian 13).
 packages=(
   cmake make g++ python3 git ca-certificates
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
@@ -10,7 +13,7 @@ packages=(
   wine wine64 wine32:i386
   xvfb xauth x11-utils imagemagick xdotool
   googletest
-  clang libclang-rt-14-dev
+  clang libclang-rt-dev
   locales fonts-wqy-microhei
 )
 

@@ -4,7 +4,8 @@
 # found, on throw-away programs built with CC (the 32-bit cross compiler)
 # that import a function of a later Windows, one that Windows 95 lacks, a
 # DLL of its own, or that ask for a later subsystem version; on one built
-# for the Pentium Pro; and on ones that carry the program's manifest changed
+# for the Pentium Pro; it reads all the imports, and only those, of one whose
+# imports are known; and on ones that carry the program's manifest changed
 # so that it no longer asks for administrator rights or that Windows XP
 # would reject or crash on.
 set -uo pipefail
@@ -54,6 +55,30 @@ if "$cc" -O2 -march=pentiumpro -mwindows -o "$work/pentium-pro.exe" "$here/throw
     done
 else
     fail "pentium-pro: cannot build the throw-away program: $(tail -3 "$work/pentium-pro.log")"
+fi
+
+# A build whose imports are known exactly, from four DLLs and in two import
+# descriptors of COMDLG32, one function by number: check-exe.sh finds all of
+# them, no more, and the one by number (a layout misread shows as a record
+# row "not imported" or an import "not in the record").
+known=$work/known-imports
+dlltool=${cc%-gcc*}-dlltool
+printf 'LIBRARY COMDLG32.dll\nEXPORTS\nby_number@0 @7 NONAME\n' >"$known.def"
+{ head -n 1 "$here/win32-api.tsv"
+  printf '%s\t%s\t32\t95\t3.51\t\t\t\t\n' COMDLG32 GetSaveFileNameA GDI32 SetBkMode KERNEL32 ExitProcess \
+      USER32 MessageBoxA; } >"$known.tsv"
+if "$dlltool" -d "$known.def" -l "$known.lib.a" 2>"$known.log" &&
+    "$cc" -O0 -mwindows -nostdlib -nostartfiles -Wl,-e,_WinMain@16 -DKNOWN_IMPORTS -o "$known.exe" \
+        "$here/throwaway.c" "$known.lib.a" -lcomdlg32 -lgdi32 -lkernel32 -luser32 2>>"$known.log"; then
+    output=$(bash "$here/check-exe.sh" "$known.exe" "$known.tsv")
+    code=$?
+    output=$(grep '^check-exe: ' <<<"$output")
+    expected="check-exe: no application manifest (resource type 24, id 1)
+check-exe: imports ordinal 7 of COMDLG32 by number"
+    [ $code -eq 1 ] && [ "$output" = "$expected" ] ||
+        fail "known-imports: exit code $code and, instead of the manifest and the ordinal alone: $output"
+else
+    fail "known-imports: cannot build the throw-away program: $(tail -3 "$known.log")"
 fi
 
 # The program's manifest, changed by the sed expression EDIT, in a throw-away

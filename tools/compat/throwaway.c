@@ -11,6 +11,8 @@ __attribute__((noinline)) int larger(int a, int b) {
 __attribute__((noinline)) double greater(double a, double b) {
     return a > b ? a : b;
 }
+#elif defined(KNOWN_IMPORTS)
+void WINAPI by_number(void); /* COMDLG32 ordinal 7, from an import library of the test's own */
 #endif
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR line, int show) {
@@ -25,6 +27,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR line, int show)
     return (int)RegOpenKeyExA(HKEY_CURRENT_USER, "x", 0, KEY_READ, &key);
 #elif defined(P6_CODE)
     return larger(line[0], show) + (int)greater(line[1], show);
+#elif defined(KNOWN_IMPORTS)
+    /* Linked without the C runtime, so these are all the imports there are,
+       whatever the runtime of the day imports. */
+    by_number();
+    SetBkMode(NULL, TRANSPARENT);
+    MessageBoxA(NULL, line, line, MB_OK);
+    ExitProcess(!GetSaveFileNameA(NULL));
 #else
     return 0;
 #endif

@@ -8,7 +8,7 @@ runs=${1:?usage: run-fuzz.sh N [build-dir]}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=${2:-$root/build/partition-fuzz}
 if ! command -v clang++ >/dev/null; then
-    echo "SKIPPED: clang++ is missing (apt-get install clang libclang-rt-14-dev)" >&2
+    echo "SKIPPED: clang++ is missing (apt-get install clang libclang-rt-dev)" >&2
     exit 77  # reported as skipped, never as passed
 fi
 mkdir -p "$out"
