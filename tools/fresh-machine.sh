@@ -70,73 +70,6 @@ url=$(mirror "$suite")
 [ -n "$url" ] || url=$(mirror "$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")")
 url=${url:-http://deb.debian.org/debian}
 
-# Runs COMMAND... in a user and mount namespace of its own, its ids mapped
-# one to one onto this one's (so that apt, dpkg and chown work as they do for
-# root), whose binfmt_misc, mounted at MOUNT-POINT, gives every i386 ELF
-# program (executable or shared object, so the 32-bit loader too) to a
-# stand-in that refuses it. Before COMMAND it makes sure that a 32-bit
-# program fails there and a 64-bit one runs; where the kernel will not, it
-# says so in one line and fails.
-without_32bit() {  # MOUNT-POINT COMMAND...
-  local pid map wait
-  # An i386 program that only exits 0 (a 52-byte ELF header, one program
-  # header, then mov eax,1; xor ebx,ebx; int 0x80).
-  printf %b '\x7fELF\x01\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x03\0\x01\0\0\0\x54\x80\x04\x08' \
-    '\x34\0\0\0\0\0\0\0\0\0\0\0\x34\0\x20\0\x01\0\0\0\0\0\0\0' \
-    '\x01\0\0\0\0\0\0\0\0\x80\x04\x08\0\x80\x04\x08\x5d\0\0\0\x5d\0\0\0\x05\0\0\0\0\x10\0\0' \
-    '\xb8\x01\0\0\0\x31\xdb\xcd\x80' >"$folder/exit0-i386"
-  # The stand-in: a script run through env -S, as binfmt_misc's F flag opens
-  # it here once and nothing inside the root needs to find it by name.
-  printf '%s\n' "#!/usr/bin/env -S sh -c 'echo \"\$1: Exec format error (this rehearsal refuses 32-bit programs)\" >&2; exit 126'" \
-    >"$folder/refuse-32bit"
-  chmod 755 "$folder/exit0-i386" "$folder/refuse-32bit"
-  unshare --user --mount -- bash -c '
-    for wait in $(seq 200); do
-      read -r map </proc/self/gid_map && [ -n "$map" ] && break
-      sleep 0.05
-    done
-    [ -n "$map" ] || { echo "fresh-machine: the namespace got no id mapping" >&2; exit 125; }
-    folder=$1 mnt=$2
-    shift 2
-    why=$(mount -t binfmt_misc binfmt_misc "$mnt" 2>&1) || {
-      echo "fresh-machine: this kernel ($(uname -r)) gives a user namespace no binfmt_misc of its own (Linux 6.7 and later do; ${why:-mount failed}): cannot rehearse a host without 32-bit code" >&2
-      exit 125
-    }
-    # ELF, 32-bit, little-endian, version 1, any ABI; ET_EXEC or ET_DYN; EM_386.
-    magic="\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00"
-    mask="\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\xfe\\xff\\xff\\xff"
-    printf "%s" ":i386:M::$magic:$mask:$folder/refuse-32bit:F" >"$mnt/register" || {
-      echo "fresh-machine: the namespace'"'"'s binfmt_misc takes no entry for i386 programs" >&2
-      exit 125
-    }
-    refused=$("$folder/exit0-i386" 2>&1) && refused="ran and exited 0"
-    case $refused in
-    *"this rehearsal refuses 32-bit programs"*) ;;
-    *) echo "fresh-machine: a 32-bit program is not refused in the namespace: $refused" >&2; exit 125 ;;
-    esac
-    /bin/true || { echo "fresh-machine: a 64-bit program does not run in the namespace" >&2; exit 125; }
-    exec "$@"' without-32bit "$folder" "$@" &
-  pid=$!
-  # The maps can be written once the child is in its namespace.
-  for wait in $(seq 200); do
-    [ "$(readlink "/proc/$pid/ns/user" 2>/dev/null)" = "$(readlink /proc/self/ns/user)" ] || break
-    sleep 0.05
-  done
-  if ! kill -0 "$pid" 2>/dev/null || [ "$(readlink "/proc/$pid/ns/user")" = "$(readlink /proc/self/ns/user)" ]; then
-    wait "$pid" 2>/dev/null
-    echo "fresh-machine: this kernel refuses a user namespace: cannot rehearse a host without 32-bit code" >&2
-    return 125
-  fi
-  map=$(awk '{ print $1, $1, $3 }' /proc/self/uid_map) && echo "$map" >"/proc/$pid/uid_map" &&
-    map=$(awk '{ print $1, $1, $3 }' /proc/self/gid_map) && echo "$map" >"/proc/$pid/gid_map" || {
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    echo "fresh-machine: cannot map the user namespace's ids onto this one's: cannot rehearse a host without 32-bit code" >&2
-    return 125
-  }
-  wait "$pid"
-}
-
 mounts=()
 unmount_all() {
   local i
@@ -174,9 +107,13 @@ trap 'exit 130' INT TERM
 mkdir -p "$folder"
 if [ -n "$no32" ]; then
   # Before the long part: can this kernel rehearse such a host at all?
-  mkdir -p "$folder/binfmt_misc"
-  without_32bit "$folder/binfmt_misc" true || exit 1
-  echo "fresh-machine: the rehearsed host runs no 32-bit code: in a user namespace of its own, every i386 program fails with 'Exec format error' (exit code 126); 64-bit ones run"
+  bash "$repo/tools/without-32bit.sh" true 2>/dev/null || {
+    bash "$repo/tools/without-32bit.sh" true >/dev/null
+    echo "fresh-machine: cannot rehearse a host without 32-bit code on this kernel ($(uname -r))" >&2
+    exit 1
+  }
+  echo "fresh-machine: the rehearsed host runs no 32-bit code: the commands run in a user namespace of its own" \
+       "where every i386 program fails with 'Exec format error' (tools/without-32bit.sh); 64-bit ones run"
 fi
 if [ -z "$reuse" ] || [ ! -x "$root/usr/bin/apt-get" ] ||
    ! grep -qx "VERSION_CODENAME=$suite" "$root/etc/os-release" 2>/dev/null; then
@@ -221,7 +158,7 @@ mount_in /tmp -t tmpfs -o mode=1777 tmpfs
 # What each command runs under: the root alone, or that and a host that
 # refuses 32-bit programs.
 inside=(chroot "$root")
-[ -z "$no32" ] || inside=(without_32bit "$root/proc/sys/fs/binfmt_misc" chroot "$root")
+[ -z "$no32" ] || inside=(bash "$repo/tools/without-32bit.sh" chroot "$root")
 results=()
 failed=0
 for command in "bash tools/demo.sh" "bash tools/test.sh"; do

@@ -26,6 +26,10 @@ if [ "${WITHOUT_32BIT_INSIDE:-}" = 1 ]; then
     mask='\xff\xff\xff\xff\xff\xff\xff\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
     echo ":i386:M::$magic:$mask:$refusal:F" >/proc/sys/fs/binfmt_misc/register ||
         { echo "without-32bit: cannot register the refusal of 32-bit programs" >&2; exit 2; }
+    # Before COMMAND: a 32-bit program fails here and a 64-bit one runs.
+    source "$(dirname "$(readlink -f "$0")")/host-32bit.sh"
+    ! host_runs_32bit || { echo "without-32bit: a 32-bit program still runs in the namespace" >&2; exit 2; }
+    /bin/true || { echo "without-32bit: a 64-bit program does not run in the namespace" >&2; exit 2; }
     exec "$@"
 fi
 
@@ -73,6 +77,6 @@ if ! { echo '0 0 4294967295' >"/proc/$child/uid_map" && echo '0 0 4294967295' >"
     echo "without-32bit: this kernel gives no user namespace here" >&2
     exit 2
 fi
-echo "without-32bit: running '$*' as on a host that cannot run 32-bit programs" >&2
+echo "without-32bit: '$*' runs as on a host without 32-bit code: every i386 program fails with 'Exec format error'" >&2
 echo go >"$work/go"
 wait "$child"
