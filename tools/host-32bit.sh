@@ -9,7 +9,9 @@
 # 32-bit programs: REASON" (exit 1).
 # Sourced: host_runs_32bit returns 0 or 1 and leaves the reason in
 # HOST_32BIT_WHY ("" where it runs them). The answer is kept for the shell
-# but not exported: a child may run where 32-bit programs are refused.
+# in HOST_32BIT_ANSWER but not exported: a child may run where 32-bit
+# programs are refused. A test may set it (yes or no) to stand in for the
+# probe.
 #
 # The program run is the smallest i386 ELF executable, written here: it
 # only exits with code 0 (mov eax,1; xor ebx,ebx; int 0x80). Asking which

@@ -71,7 +71,8 @@ chmod +x "$bin"/*
 run_setup() {  # CASE MISSING INSTALL
     export FAKE_LOG=$scratch/$1.calls FAKE_MISSING=$2 FAKE_INSTALL=$3
     : >"$FAKE_LOG"
-    OUT=$(PATH="$bin:$PATH" SETUP_RETRY_DELAY=0 bash "$setup" 2>&1)
+    # As on a host that runs 32-bit programs, whichever this one is.
+    OUT=$(PATH="$bin:$PATH" SETUP_RETRY_DELAY=0 HOST_32BIT_ANSWER=yes bash "$setup" 2>&1)
     CODE=$?
     CALLS=$(cat "$FAKE_LOG")
     if grep -q UNEXPECTED <<<"$CALLS"; then fail "$1: setup called $(grep UNEXPECTED <<<"$CALLS")"; fi
