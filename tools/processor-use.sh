@@ -9,9 +9,11 @@ steal_since() {
 }
 
 # Every process's processor time so far, "PID TICKS" a line. A process's
-# name, in parentheses, may hold spaces: its fields are counted after it.
+# name, in parentheses, may hold spaces: its fields are counted after it. A
+# process that ends between the listing and the read is not an error (under
+# pipefail it would end the caller).
 process_ticks() {
-    cat /proc/[0-9]*/stat 2>/dev/null | sed 's/ (.*) / /' | awk '{ print $1, $13 + $14 }'
+    { cat /proc/[0-9]*/stat 2>/dev/null || true; } | sed 's/ (.*) / /' | awk '{ print $1, $13 + $14 }'
 }
 
 # use_mark notes the steal mark, the processors' busy time and every
