@@ -19,6 +19,30 @@ uint32_t effectiveSpeed(uint32_t bytesPerCylinder, uint32_t cylinders, uint32_t 
     return (uint32_t)(kibibytes * 1000u / totalMs);
 }
 
+uint32_t countsToMs(uint64_t counts, uint64_t perSecond) {
+    // Whole seconds first, so that no product passes 2^64 whatever the
+    // counter's frequency; the remainder by multiplication, so that no 64-bit
+    // modulo routine joins the 32-bit program.
+    const uint64_t seconds = counts / perSecond;
+    const uint64_t rest = counts - seconds * perSecond;
+    return (uint32_t)(seconds * 1000u + (rest * 1000u + perSecond / 2) / perSecond);
+}
+
+// A run's one clock, for its cylinders and its total alike: the counter
+// where the machine has one (perSecond not 0), else the tick, whose steps
+// (55 ms on Windows 95, 10 to 15.6 ms on NT) are longer than a fast
+// cylinder.
+static uint64_t clockNow(const BenchPlatform& platform, uint64_t perSecond) {
+    return perSecond != 0 ? platform.counter() : platform.tick();
+}
+
+static uint32_t clockMs(uint64_t perSecond, uint64_t start, uint64_t end) {
+    // The tick's difference is taken in 32 bits, so its wrap after 49.7 days
+    // does not matter.
+    if (perSecond == 0) return (uint32_t)end - (uint32_t)start;
+    return countsToMs(end - start, perSecond);
+}
+
 struct RunTotals {
     uint32_t minimum;
     uint32_t maximum;
@@ -36,7 +60,7 @@ static void publishCylinder(const BenchPlatform& platform, uint32_t track, uint3
 // cylinder, so Stop lets the current cylinder finish), after the last
 // cylinder, at Cancel on a prompt, or when a read is abandoned for closing.
 static void measureCylinders(const BenchPlatform& platform, const DiskOps& disk, DiskRun* run,
-                             const DriveGeometry& geometry, void* buffer, RunTotals* totals) {
+                             const DriveGeometry& geometry, void* buffer, uint64_t perSecond, RunTotals* totals) {
     const uint32_t bytesPerTrack = trackBytes(geometry);
     const uint32_t bytesPerCylinder = cylinderBytes(geometry);
     // The main window starts runs only on drives within the table's size;
@@ -52,7 +76,7 @@ static void measureCylinders(const BenchPlatform& platform, const DiskOps& disk,
             platform.setThreadPriority(THREAD_PRIORITY_VALUE_TIME_CRITICAL);
         }
 
-        const uint32_t cylinderStart = platform.tick();
+        const uint64_t cylinderStart = clockNow(platform, perSecond);
         TrackReadResult result = TRACK_READ_OK;
         uint32_t errorCode = 0;
         uint32_t head = 0;
@@ -60,7 +84,7 @@ static void measureCylinders(const BenchPlatform& platform, const DiskOps& disk,
             result = disk.readTrack(run, track, head, buffer, bytesPerTrack, &errorCode);
             if (result != TRACK_READ_OK) break;
         }
-        const uint32_t elapsed = platform.tick() - cylinderStart;
+        const uint32_t elapsed = clockMs(perSecond, cylinderStart, clockNow(platform, perSecond));
 
         if (result == TRACK_READ_ABANDONED) break;
         if (result == TRACK_READ_FAILED && showErrors) {
@@ -94,7 +118,8 @@ static void measureCylinders(const BenchPlatform& platform, const DiskOps& disk,
 void runBenchmarkWith(const BenchPlatform& platform, const DiskOps& disk) {
     const DriveGeometry geometry = app.driveTable[app.selectedDrive];
     RunTotals totals = {0xFFFFFFFFu, 0u, 0u};
-    uint32_t runStart = 0;
+    const uint64_t perSecond = platform.counterFrequency();
+    uint64_t runStart = 0;
 
     void* buffer = platform.reserveBuffer(trackBytes(geometry));
     if (buffer == nullptr) {
@@ -107,8 +132,8 @@ void runBenchmarkWith(const BenchPlatform& platform, const DiskOps& disk) {
                !disk.open(&run, app.noBuffering != 0)) {
         platform.showBox(app.mainWindow, CANT_OPEN_DISK_TEXT, BOX_ICON_ERROR);
     } else {
-        runStart = platform.tick();
-        measureCylinders(platform, disk, &run, geometry, buffer, &totals);
+        runStart = clockNow(platform, perSecond);
+        measureCylinders(platform, disk, &run, geometry, buffer, perSecond, &totals);
         disk.close(&run);
     }
 
@@ -116,7 +141,10 @@ void runBenchmarkWith(const BenchPlatform& platform, const DiskOps& disk) {
     platform.setPriorityClass(PRIORITY_CLASS_NORMAL);
     platform.setThreadPriority(THREAD_PRIORITY_VALUE_NORMAL);
 
-    uint32_t total = platform.tick() - runStart;
+    // The total is the clock's own difference over the run, not the sum of
+    // the cylinders' rounded milliseconds, so that it also holds the time
+    // between cylinders, as it always has.
+    uint32_t total = clockMs(perSecond, runStart, clockNow(platform, perSecond));
     if (total == 0) total = 1;
     const uint32_t done = app.tracksDone;
     if (done > 0) {

@@ -1,7 +1,8 @@
-// The benchmark loop against a fake disk, a scripted tick and scripted answers.
+// The benchmark loop against a fake disk, a scripted clock and scripted answers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <deque>
 #include <map>
 #include <string>
@@ -25,9 +26,11 @@ struct Fake {
     std::vector<std::string> prompts;
     std::deque<int32_t> answers;
     std::map<std::pair<uint32_t, uint32_t>, uint32_t> failures;  // (cylinder, head) -> code or result word
-    uint32_t now = 0;
-    uint32_t msPerRead = 3;
-    std::vector<uint32_t> costs;  // ms per read by cylinder, else msPerRead
+    uint64_t nowUs = 0;
+    uint32_t usPerRead = 3000;
+    std::vector<uint32_t> costs;  // microseconds per read by cylinder, else usPerRead
+    uint64_t tickStepUs = 1000;   // how far the tick moves at a time
+    uint64_t perSecond = 1193182;  // the counter's frequency (the PC's timer chip); 0: none
     bool noMemory = false;
     bool openFails = false;
     uint32_t stopDuring = 0xFFFFFFFFu;
@@ -44,7 +47,12 @@ void* fakeReserve(uint32_t bytes) {
 void fakeRelease(void* buffer) { f.events.push_back(buffer == f.buffer ? "release" : "release ?"); }
 uint32_t fakeTick() {
     f.events.push_back("tick");
-    return f.now;
+    return (uint32_t)(f.nowUs / f.tickStepUs * f.tickStepUs / 1000u);
+}
+uint64_t fakeFrequency() { return f.perSecond; }
+uint64_t fakeCounter() {
+    f.events.push_back("counter");
+    return f.nowUs * f.perSecond / 1000000u;
 }
 void fakeClass(uint32_t c) { f.events.push_back("class " + num(c)); }
 void fakeThread(int32_t p) { f.events.push_back("thread " + std::to_string(p)); }
@@ -70,6 +78,8 @@ const BenchPlatform PLATFORM = {
     .reserveBuffer = fakeReserve,
     .releaseBuffer = fakeRelease,
     .tick = fakeTick,
+    .counterFrequency = fakeFrequency,
+    .counter = fakeCounter,
     .setPriorityClass = fakeClass,
     .setThreadPriority = fakeThread,
     .showBox = fakeBox,
@@ -81,7 +91,7 @@ const BenchPlatform PLATFORM = {
 // One read of (current cylinder, head); returns the scripted failure, if any.
 bool scriptedRead(uint32_t cylinder, uint32_t head, uint32_t* failure) {
     f.reads++;
-    f.now += cylinder < f.costs.size() ? f.costs[cylinder] : f.msPerRead;
+    f.nowUs += cylinder < f.costs.size() ? f.costs[cylinder] : f.usPerRead;
     if (cylinder == f.stopDuring) app.runFlag = 0;
     auto it = f.failures.find({cylinder, head});
     if (it == f.failures.end()) return true;
@@ -160,10 +170,11 @@ protected:
 };
 
 // The orders that matter, for both bodies, rather than every call: a
-// cylinder's time is taken around its reads and nothing else; with the
-// high-priority option the process is raised before the first tick and
-// lowered after the second; each cylinder's status text comes before its
-// speed is published and the counter advances; the device and the buffer
+// cylinder's time is taken around its reads and nothing else, by the
+// counter alone where there is one; with the high-priority option the
+// process is raised before the first reading and lowered after the second;
+// each cylinder's status text comes before its speed is published and
+// tracksDone advances; the device and the buffer
 // are given back and normal priority restored before the summary, and
 // runEnded comes last.
 class BenchOrder : public Bench {
@@ -178,14 +189,14 @@ protected:
         size_t from = 0;
         for (uint32_t c = 0; c < 2; ++c) {
             SCOPED_TRACE(c);
-            const size_t raise = at("class 256", from), start = at("tick", raise);
+            const size_t raise = at("class 256", from), start = at("counter", raise);
             const size_t status = at(statusPrefix + num(c) + ".", start);
             const size_t lower = at("class 32", start);
-            // Reads, and only reads, between the cylinder's two ticks.
+            // Reads, and only reads, between the cylinder's two readings.
             size_t end = start + 1;
             while (end < f.events.size() && f.events[end].rfind(readPrefix, 0) == 0) ++end;
             EXPECT_EQ(end - start - 1, 2u) << "both heads read in the timed window";
-            EXPECT_EQ(f.events[end], "tick");
+            EXPECT_EQ(f.events[end], "counter");
             EXPECT_EQ(f.events[at("thread", raise)], "thread 15");
             EXPECT_LT(raise, start);
             EXPECT_LT(end, lower);
@@ -202,6 +213,7 @@ protected:
         EXPECT_LT(at("thread 0"), summary);
         EXPECT_EQ(f.events[at("reserve")], "reserve 2048");  // one track
         EXPECT_EQ(app.tracksDone, 2u);
+        EXPECT_EQ(std::count(f.events.begin(), f.events.end(), "tick"), 0) << "one clock for the run";
     }
 };
 
@@ -219,7 +231,7 @@ TEST_F(BenchOrder, NtRun) {
 TEST_F(BenchOrder, LegacyRunReadsWholeTracksByAddressInCodePage936) {
     app.driveTable[1].cylinders = 2;
     app.highPriority = 1;
-    f.msPerRead = 0;  // under one tick: counted as 1 ms
+    f.usPerRead = 0;  // under a millisecond: counted as 1 ms
     runLegacy();
     EXPECT_EQ(f.events[at("read")], "read 129 0/0 s1 n4");
     EXPECT_EQ(f.events[at("read 129 1/1")], "read 129 1/1 s1 n4");
@@ -232,7 +244,7 @@ TEST_F(BenchOrder, LegacyRunReadsWholeTracksByAddressInCodePage936) {
 
 TEST_F(Bench, MinimumMaximumAndAverageFollowTheCylinders) {
     app.driveTable[1] = {4, 1, 8, 512};  // 4 KiB per cylinder, one read each
-    f.costs = {4, 2, 8, 2};              // 1000, 2000, 500, 2000 kB/s
+    f.costs = {4000, 2000, 8000, 2000};  // 1000, 2000, 500, 2000 kB/s
     runNt();
     ASSERT_EQ(f.statuses.size(), 5u);
     EXPECT_EQ(f.statuses[0], "Track 0. Speed 1000 kB/s. Min speed 1000, max speed 1000.");
@@ -383,7 +395,9 @@ TEST_F(Bench, LargestDriveKeepsTheEffectiveSpeedWhole) {
     BenchPlatform platform = PLATFORM;
     static uint32_t clock;
     clock = 0;
-    // Every tick one millisecond later: 1 ms per cylinder, 2049 ms in all.
+    // No counter, and every tick one millisecond later: 1 ms per cylinder,
+    // 2049 ms in all.
+    f.perSecond = 0;
     platform.tick = [] { return clock++; };
     platform.statusText = [](const char* text) { f.statuses.push_back(text); };
     platform.trackMeasured = [](uint32_t) {};
@@ -399,6 +413,47 @@ TEST_F(Bench, LargestDriveKeepsTheEffectiveSpeedWhole) {
         << summary;
 }
 
+// The drive's own cylinder times, 31.5 to 63 ms as 504 KiB take from 16000
+// down to 8000 kB/s, under a tick that moves in 55 ms steps as Windows 95's
+// does. Timed by the counter every cylinder and the run are within 1 ms of
+// those times; timed by the tick, where there is no counter, none is: the
+// cylinders come out at 0 ms (counted as 1) or 55.
+TEST_F(Bench, CounterTimesEachCylinderWithinAMillisecondWhereTheTicksStepsDoNot) {
+    const std::vector<uint32_t> costs = {31500, 35000, 40000, 47250, 52000, 58500, 61000, 63000};
+    uint64_t trueTotalUs = 0;
+    for (uint32_t c : costs) trueTotalUs += c;
+    for (uint64_t perSecond : {1193182u, 0u}) {
+        SCOPED_TRACE(perSecond);
+        SetUp();
+        app.driveTable[1] = {(uint32_t)costs.size(), 1, 8, 512};  // 4 KiB per cylinder, one read each
+        f.costs = costs;
+        f.tickStepUs = 55000;
+        f.nowUs = 20000;  // the run starts between two ticks
+        f.perSecond = perSecond;
+        runNt();
+        ASSERT_EQ(app.tracksDone, costs.size());
+        size_t within = 0;
+        for (size_t c = 0; c < costs.size(); ++c) {
+            const uint32_t low = (costs[c] - 1000 + 999) / 1000, high = (costs[c] + 1000) / 1000;
+            bool near = false;
+            for (uint32_t ms = low; ms <= high; ++ms) near = near || app.trackSpeeds[c] == cylinderSpeed(4096, ms);
+            within += near;
+        }
+        uint32_t totalMs = 0;
+        ASSERT_EQ(sscanf(f.statuses.back().c_str(), "Read 8 tracks for %u ms.", &totalMs), 1) << f.statuses.back();
+        const bool totalNear = totalMs * 1000ull + 1000 >= trueTotalUs && totalMs * 1000ull <= trueTotalUs + 1000;
+        if (perSecond != 0) {
+            EXPECT_EQ(within, costs.size());
+            EXPECT_TRUE(totalNear) << totalMs;
+            EXPECT_NE(f.statuses.back().find("<min/eff/avr/max> 63/"), std::string::npos) << f.statuses.back();
+        } else {
+            EXPECT_EQ(within, 0u);
+            EXPECT_FALSE(totalNear) << totalMs;
+            EXPECT_NE(f.statuses.back().find("/4000 kB/s."), std::string::npos) << "0 ms counted as 1";
+        }
+    }
+}
+
 TEST(BenchArithmetic, CylinderSpeedIsThirtyTwoBitWithZeroAsOneMillisecond) {
     EXPECT_EQ(cylinderSpeed(4096, 0), 4000u);
     EXPECT_EQ(cylinderSpeed(4096, 1), 4000u);
@@ -406,6 +461,15 @@ TEST(BenchArithmetic, CylinderSpeedIsThirtyTwoBitWithZeroAsOneMillisecond) {
     EXPECT_EQ(cylinderSpeed(1023, 1), 0u);  // below one KiB
     // 255 x 63 x 65536 bytes: 1028160 KiB x 1000 still fits in 32 bits.
     EXPECT_EQ(cylinderSpeed(255u * 63u * 65536u, 7), 146880000u);
+}
+
+TEST(BenchArithmetic, CountsBecomeTheNearestMillisecondWithoutOverflow) {
+    EXPECT_EQ(countsToMs(1193, 1193182), 1u);   // 0.9998 ms
+    EXPECT_EQ(countsToMs(596, 1193182), 0u);    // 0.4995 ms
+    EXPECT_EQ(countsToMs(37585, 1193182), 31u);  // 31.4998 ms
+    EXPECT_EQ(countsToMs(37586, 1193182), 32u);  // 31.5007 ms
+    // 30 days of a 10 GHz counter: counts x 1000 would pass 2^64.
+    EXPECT_EQ(countsToMs(10000000000ull * 2592000u, 10000000000ull), 2592000000u);
 }
 
 }  // namespace

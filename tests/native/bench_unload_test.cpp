@@ -83,6 +83,7 @@ void* reserveBuffer(uint32_t) {
 }
 void ignoreBuffer(void*) {}
 uint32_t zeroTick() { return 0; }
+uint64_t noCounter() { return 0; }
 void ignoreClass(uint32_t) {}
 void ignoreThread(int32_t) {}
 int32_t answerYes(void*, const char*, uint32_t) { return BOX_ANSWER_YES; }
@@ -105,8 +106,8 @@ TEST_F(Unload, WorkerNeverEntersTheLibraryAfterTheWaitEnds) {
     inside = release = released = false;
     readsAfterRelease = reads = 0;
     ended = 0;
-    const BenchPlatform platform = {reserveBuffer, ignoreBuffer, zeroTick, ignoreClass, ignoreThread,
-                                    answerYes,     ignoreText,   ignoreTrack, countEnd};
+    const BenchPlatform platform = {reserveBuffer, ignoreBuffer, zeroTick,    noCounter, noCounter, ignoreClass,
+                                    ignoreThread,  answerYes,    ignoreText, ignoreTrack, countEnd};
     std::thread worker([&] { runLegacyWith(platform, blockingRead); });
     while (!inside) std::this_thread::yield();
 
