@@ -44,7 +44,16 @@ const StartupOps STARTUP_OPS = {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR, int) {
-    instance = self;
+// The linker's symbol for the image's first byte: an exe's instance handle
+// is its base address.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+// main, not WinMain: the program reads neither its command line nor the
+// show state, and with a main of its own it links none of the run-time's
+// WinMain start-up, which newer run-times build with functions of their own
+// choosing (the lead-byte test of the code page) that the import record
+// would then have to follow per run-time.
+int main() {
+    instance = (HINSTANCE)&__ImageBase;
     return runStartup(STARTUP_OPS);
 }
