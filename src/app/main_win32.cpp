@@ -48,3 +48,17 @@ int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR, int) {
     instance = self;
     return runStartup(STARTUP_OPS);
 }
+
+// The linker's symbol for the image's first byte: an exe's instance handle
+// is its base address.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+// Newer MinGW-w64 run-times call main and bring a main of their own that
+// finds WinMain's arguments with functions of their own choosing (the
+// code page's lead-byte test, built for the Pentium Pro). The program's own
+// main keeps that out of the image and gives WinMain what it uses, the
+// instance handle; the command line and show state it ignores. Older
+// run-times call WinMain themselves.
+int main() {
+    return WinMain((HINSTANCE)&__ImageBase, nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
+}

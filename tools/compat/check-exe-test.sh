@@ -60,13 +60,16 @@ fi
 # A build whose imports are known exactly, from four DLLs and in two import
 # descriptors of COMDLG32, one function by number: check-exe.sh finds all of
 # them, no more, and the one by number (a layout misread shows as a record
-# row "not imported" or an import "not in the record").
+# row "not imported" or an import "not in the record"). Its record also
+# marks rows as brought by one run-time's start-up: a run-time none of whose
+# rows is imported draws no line, one with only some of them does.
 known=$work/known-imports
 dlltool=${cc%-gcc*}-dlltool
 printf 'LIBRARY COMDLG32.dll\nEXPORTS\nby_number@0 @7 NONAME\n' >"$known.def"
 { head -n 1 "$here/win32-api.tsv"
-  printf '%s\t%s\t32\t95\t3.51\t\t\t\t\n' COMDLG32 GetSaveFileNameA GDI32 SetBkMode KERNEL32 ExitProcess \
-      USER32 MessageBoxA; } >"$known.tsv"
+  printf '%s\t%s\t32\t95\t3.51\t\t\t\t\n' COMDLG32 GetSaveFileNameA GDI32 SetBkMode USER32 MessageBoxA
+  printf '%s\t%s\t32 %s\t95\t3.51\t\t\t\t\n' KERNEL32 ExitProcess runtime-9 KERNEL32 GetStartupInfoA runtime-9 \
+      MSVCRT __p__acmdln runtime-8 MSVCRT __getmainargs runtime-8; } >"$known.tsv"
 if "$dlltool" -d "$known.def" -l "$known.lib.a" 2>"$known.log" &&
     "$cc" -O0 -mwindows -nostdlib -nostartfiles -Wl,-e,_WinMain@16 -DKNOWN_IMPORTS -o "$known.exe" \
         "$here/throwaway.c" "$known.lib.a" -lcomdlg32 -lgdi32 -lkernel32 -luser32 2>>"$known.log"; then
@@ -74,9 +77,10 @@ if "$dlltool" -d "$known.def" -l "$known.lib.a" 2>"$known.log" &&
     code=$?
     output=$(grep '^check-exe: ' <<<"$output")
     expected="check-exe: no application manifest (resource type 24, id 1)
-check-exe: imports ordinal 7 of COMDLG32 by number"
+check-exe: imports ordinal 7 of COMDLG32 by number
+check-exe: the record lists KERNEL32!ExitProcess, KERNEL32!GetStartupInfoA for the 32-bit exe as brought by the start-up of runtime-9, but the exe imports only 1 of them: not imported: KERNEL32!GetStartupInfoA"
     [ $code -eq 1 ] && [ "$output" = "$expected" ] ||
-        fail "known-imports: exit code $code and, instead of the manifest and the ordinal alone: $output"
+        fail "known-imports: exit code $code and, instead of the manifest, the ordinal and the run-time's rows alone: $output"
 else
     fail "known-imports: cannot build the throw-away program: $(tail -3 "$known.log")"
 fi

@@ -17,7 +17,9 @@
 #     can restart on one, KB 921337). Windows 95, 98, Me, NT 4.0 and 2000 do
 #     not read the manifest: to them it is a resource of an unknown type;
 # and when the record lists a function for this build that the exe no longer
-# imports, so the record stays true as the program changes; and, for the
+# imports, so the record stays true as the program changes (a row marked
+# runtime-N, brought by that MinGW-w64 run-time's start-up alone, may be
+# absent, but only with every other row of that run-time); and, for the
 # 32-bit exe, on any instruction later than the 80486's
 # (check-instructions.py). It reads the imports, the header and the
 # manifest from the PE file itself (pe.py).
@@ -97,6 +99,14 @@ def read_record(failures):
                 failures.append("record line %d (%s): win9x must be one of %s and winnt one of %s" %
                                 (number, key[1], "/".join(NINE_X), "/".join(NT)))
                 continue
+            words = cells.get("exes", "").split()
+            widths = [w for w in words if w in ("32", "64")]
+            runtimes = [w for w in words if re.fullmatch(r"runtime-\d+", w)]
+            if not widths or len(widths) + len(runtimes) != len(words) or len(runtimes) > 1:
+                failures.append("record line %d (%s): exes must be 32, 64 or 32 64, and at most one runtime-N" %
+                                (number, key[1]))
+                continue
+            cells["widths"], cells["runtime"] = widths, (runtimes or [None])[0]
             rows[key] = cells
     return rows
 
@@ -124,7 +134,7 @@ def import_failures(image, imports):
     for key in sorted(imports):
         row = rows.get(key)
         name = "%s!%s" % key
-        if row is None or bits not in row["exes"].split():
+        if row is None or bits not in row["widths"]:
             failures.append("%s is imported but the record does not list it for the %s-bit exe" % (name, bits))
         elif bits == "32" and row["win9x"] != "95":
             failures.append("%s is absent on Windows 95 (from %s on)" % (name, row["win9x"]))
@@ -132,9 +142,27 @@ def import_failures(image, imports):
             failures.append("%s is absent on Windows NT 4.0 (from %s on)" % (name, row["winnt"]))
         elif bits == "64" and row["winnt"] not in ("3.51", "4.0", "2000", "XP"):
             failures.append("%s is absent on Windows XP x64" % name)
+    # A row marked runtime-N is brought by that MinGW-w64 run-time's start-up
+    # alone: an exe linked with another run-time lacks it, and with it every
+    # other row of that run-time, never only some of them.
+    groups = {}
     for key, row in sorted(rows.items()):
-        if bits in row["exes"].split() and key not in imports:
+        if bits not in row["widths"]:
+            continue
+        if row["runtime"] is not None:
+            groups.setdefault(row["runtime"], []).append(key)
+        elif key not in imports:
             failures.append("the record lists %s!%s for the %s-bit exe, which does not import it" % (key + (bits,)))
+    for runtime, keys in sorted(groups.items()):
+        absent = [key for key in keys if key not in imports]
+        if absent and len(absent) < len(keys):
+            failures.append("the record lists %s for the %s-bit exe as brought by the start-up of %s, but the exe "
+                            "imports only %s of them: not imported: %s" %
+                            (", ".join("%s!%s" % key for key in keys), bits, runtime, len(keys) - len(absent),
+                             ", ".join("%s!%s" % key for key in absent)))
+        elif absent:
+            absent_runtimes.append("the rows of %s (%s) not imported: built with another run-time" %
+                                   (runtime, ", ".join("%s!%s" % key for key in absent)))
     return failures
 
 
@@ -148,16 +176,16 @@ except (OSError, pe.FormatError) as e:
 
 # Every check, in the order of their lines; each knows its limits for
 # image.bits, and a check for one build only goes here under its test.
-manifest_summary, imports = [], set()
+manifest_summary, imports, absent_runtimes = [], set(), []
 failures = header_failures(image) + manifest_failures(image, manifest_summary) + import_failures(image, imports)
 
 for failure in failures:
     print("check-exe: %s" % failure)
 if failures:
     sys.exit(1)
-print("check-exe: %s (%s-bit): %d imports, all in the record and present on %s; %s" %
+print("check-exe: %s (%s-bit): %d imports, all in the record and present on %s; %s%s" %
       (exe, image.bits, len(imports), "Windows 95 and NT 4.0" if image.bits == "32" else "Windows XP x64",
-       manifest_summary[0]))
+       manifest_summary[0], "".join("; " + a for a in absent_runtimes)))
 PY
 )
 status=0
