@@ -54,7 +54,7 @@ static TrackReadResult readLegacyTrack(DiskRun* run, uint32_t cylinder, uint32_t
 static void closeLegacyRun(DiskRun*) {}
 
 // The texts are kept as the program has always shown them, "occured"
-// included: users and scripts know them so (README, "Kept as they are").
+// included: users and scripts know them so (docs/kept-as-they-are.md).
 const DiskOps LEGACY_DISK = {
     .promptFormat = READ_ERROR_FORMAT "\n栈道  %u, 柱头 %u.\nShow this message if error will be occured?",
     .statusFormat = "栈道  %u. 速度  %u kB/s. 最低速度  %u, 最高速度  %u.",

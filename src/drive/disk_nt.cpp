@@ -119,7 +119,7 @@ static TrackReadResult readNtTrack(DiskRun* run, uint32_t cylinder, uint32_t hea
 
 DiskOps ntDiskOps(const DeviceOps* device) {
     // The texts are kept as the program has always shown them, "occured"
-    // included: users and scripts know them so (README, "Kept as they are").
+    // included: users and scripts know them so (docs/kept-as-they-are.md).
     return DiskOps{
         .promptFormat = READ_ERROR_FORMAT "\nTrack %u, head %u.\nShow this message if error will be occured?",
         .statusFormat = "Track %u. Speed %u kB/s. Min speed %u, max speed %u.",

@@ -11,7 +11,7 @@ bool driveWithinLimits(const DriveGeometry& g) {
 
 void formatGeometryLabels(const DriveGeometry& g, bool opening, char labels[3][GEOMETRY_LABEL_SIZE]) {
     // The labels open in Chinese and turn English at the first selection
-    // change, as they always have (README, "Kept as they are").
+    // change, as they always have (docs/kept-as-they-are.md).
     static const char* const OPENING[3] = {"柱面     :\t%4u", "柱头 :    \t%4u", "扇区   :  \t%4u"};
     static const char* const ENGLISH[3] = {"Cylinders:\t%4u", "Heads:    \t%4u", "Sectors:  \t%4u"};
     const char* const* formats = opening ? OPENING : ENGLISH;
@@ -34,7 +34,7 @@ bool applyGeometryLimitsWith(const DialogOps& ops, void* dialog, uint32_t drive)
     }
     ops.enable(dialog, IDC_START, false);
     // "more then" and "setors" are the program's text as users and scripts
-    // know it (README, "Kept as they are").
+    // know it (docs/kept-as-they-are.md).
     ops.showBox(dialog,
                 "There are more then 1024 cylinders\nor 255 heads or 63 setors per track in this drive.\n"
                 "This program not supported such drives.\nSet LBA mode in your BIOS setup for this drive.",
