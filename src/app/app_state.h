@@ -17,7 +17,8 @@ enum {
 
 enum PlatformKind {
     PLATFORM_NONE = 0,
-    PLATFORM_9X = 1,
+    // Windows 95, 98 and Me.
+    PLATFORM_LEGACY = 1,
     PLATFORM_NT = 2,
 };
 
@@ -40,11 +41,13 @@ struct ChartBox {
 };
 
 struct DiskOps;
+struct DeviceOps;
 
-struct SectorService {
-    void* module;
-    ReadPhysicalSector32Fn readPhysicalSector32;
-    GetDriveParameters32Fn getDriveParameters32;
+// How a run ended, as the worker leaves it for the window (runEnd).
+enum RunEnd {
+    RUN_GOING_ON = 0,
+    RUN_ENDED_NOTHING_READ = 1,
+    RUN_ENDED_READ = 2,
 };
 
 // "Track" in the names below (tracksDone, trackSpeeds, MAX_TRACKS, the
@@ -57,8 +60,11 @@ struct AppState {
     int32_t highPriority;
     int32_t noBuffering;
     int32_t platformKind;
-    // The family's disk operations, chosen by start-up (drive/disk_ops.h).
+    // The family's disk operations, chosen by start-up (drive/disk_ops.h),
+    // and what they reach the disks through: the NT family's device
+    // (drive/disk_nt.h), the legacy family's library (sectorService).
     const DiskOps* disk;
+    const DeviceOps* ntDevice;
     int32_t selectedDrive;
     void* mainWindow;
     ChartBox chartRect;
@@ -71,23 +77,19 @@ struct AppState {
     uint32_t driveCount;
     ChartBox legendRects[LEGEND_COUNT];
     SectorService sectorService;
-    // Gate around the worker's calls into the sector-service library, so that
-    // closing never releases it under a call (src/bench/benchmark.h).
-    volatile int32_t sectorServiceClosing;
-    volatile int32_t sectorServiceCallsInside;
     // The run's newest status line: written by the worker only, each time
     // between two steps of statusLineVersion (odd while a write is under way),
-    // so that the window, which reads it when it draws, can tell a torn copy
-    // (dialog_logic.h).
+    // so that the window, which reads it when it drains, can tell a torn
+    // copy (dialog_logic.h).
     char statusLine[STATUS_TEXT_SIZE];
     volatile uint32_t statusLineVersion;
     // Dialog thread only: the version of the line the status control shows,
     // and the cylinders of the run already plotted.
     uint32_t statusLineShown;
     uint32_t tracksPlotted;
-    // Set by the dialog thread while its drain timer runs; without one the
-    // worker wakes the dialog thread for each cylinder instead.
-    volatile int32_t runTimerOn;
+    // RunEnd: written by the worker as its last act on a run, after its
+    // summary; the window's drain takes it and ends the run on screen.
+    volatile int32_t runEnd;
 };
 
 extern AppState app;

@@ -9,5 +9,8 @@
 typedef int32_t (*ShowBoxFn)(void* owner, const char* text, uint32_t style);
 
 int32_t showBox(void* owner, const char* text, uint32_t style);
-// The same with a caption of its own (the results file's "Lasergauge").
+
+// The box of a failed allocation, wherever one fails.
+#define OUT_OF_MEMORY_TEXT "Out of memory!"
+// The same with a caption of its own (the results file has one).
 int32_t showBoxCaptioned(void* owner, const char* text, const char* caption, uint32_t style);

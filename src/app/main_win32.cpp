@@ -2,7 +2,9 @@
 #include <windows.h>
 
 #include "app/startup.h"
+#include "drive/disk_nt.h"
 #include "drive/disk_ops.h"
+#include "drive/sector_service.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"
 
@@ -23,9 +25,6 @@ bool queryPlatform(uint32_t* platformId) {
     return true;
 }
 
-uintptr_t loadLibrary(const char* name) { return (uintptr_t)LoadLibraryA(name); }
-void* findProcedure(uintptr_t module, const char* name) { return (void*)GetProcAddress((HMODULE)module, name); }
-
 void runMainDialog() { DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, mainDialogProc, 0); }
 
 const StartupOps STARTUP_OPS = {
@@ -34,11 +33,11 @@ const StartupOps STARTUP_OPS = {
     .restore = restore,
     .bringToFront = bringToFront,
     .queryPlatform = queryPlatform,
-    .loadLibrary = loadLibrary,
-    .findProcedure = findProcedure,
+    .loadSectorService = loadSectorService,
     .showBox = showBox,
     .ntDisk = &NT_DISK,
     .legacyDisk = &LEGACY_DISK,
+    .ntDevice = &NT_DEVICE,
     .runMainDialog = runMainDialog,
 };
 

@@ -7,6 +7,7 @@
 #include "app/boxes.h"
 #include "app/platform_values.h"
 #include "drive/disk_ops.h"
+#include "drive/sector_service.h"
 
 struct StartupOps {
     void* (*findMainWindow)(const char* caption);
@@ -15,13 +16,15 @@ struct StartupOps {
     void (*bringToFront)(void* window);
     // Fills the platform identifier; false when the version query fails.
     bool (*queryPlatform)(uint32_t* platformId);
-    uintptr_t (*loadLibrary)(const char* name);
-    void* (*findProcedure)(uintptr_t module, const char* name);
+    // The legacy family's library, loaded into app.sectorService.
+    SectorServiceLoad (*loadSectorService)();
     // Start-up's boxes have no owner: no window exists yet.
     ShowBoxFn showBox;
-    // The two families' disk operations; start-up keeps the one it detects.
+    // The two families' disk operations, and the NT family's device;
+    // start-up keeps those of the family it detects.
     const DiskOps* ntDisk;
     const DiskOps* legacyDisk;
+    const DeviceOps* ntDevice;
     void (*runMainDialog)();
 };
 

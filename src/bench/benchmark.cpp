@@ -1,11 +1,8 @@
 #include "bench/benchmark.h"
 
+#include "app/app_state.h"
 #include "app/text_format.h"
 
-#include "app/app_state.h"
-#include "drive/drive_access.h"
-
-static const char OUT_OF_MEMORY_TEXT[] = "Out of memory!";
 static const char NOTHING_READ_TEXT[] = "No sectors read!";
 
 uint32_t cylinderSpeed(uint32_t bytesPerCylinder, uint32_t elapsedMs) {
@@ -49,10 +46,10 @@ struct RunTotals {
     uint32_t sum;  // wraps modulo 2^32, as the average has always been taken
 };
 
-static void publishCylinder(const BenchPlatform& platform, uint32_t track, uint32_t speed) {
-    // Entry before counter: whoever sees tracksDone = n may read entries below n.
+static void publishCylinder(uint32_t track, uint32_t speed) {
+    // Entry before counter: whoever sees tracksDone = n may read entries
+    // below n. The count is how the window learns of a measured cylinder.
     __atomic_exchange_n(&app.trackSpeeds[track], speed, __ATOMIC_SEQ_CST);
-    platform.trackMeasured(track);
     __atomic_add_fetch(&app.tracksDone, 1u, __ATOMIC_SEQ_CST);
 }
 
@@ -111,7 +108,7 @@ static void measureCylinders(const BenchPlatform& platform, const DiskOps& disk,
 
         formatText(text, sizeof text, disk.statusFormat, track, speed, totals->minimum, totals->maximum);
         platform.statusText(text);
-        publishCylinder(platform, track, speed);
+        publishCylinder(track, speed);
     }
 }
 
@@ -128,7 +125,7 @@ void runBenchmarkWith(const BenchPlatform& platform, const DiskOps& disk) {
             platform.runEnded(false);
             return;
         }
-    } else if (DiskRun run = {disk.device, (uint32_t)app.selectedDrive, HANDLE_INVALID, false};
+    } else if (DiskRun run = {(uint32_t)app.selectedDrive, HANDLE_INVALID, false};
                !disk.open(&run, app.noBuffering != 0)) {
         platform.showBox(app.mainWindow, CANT_OPEN_DISK_TEXT, BOX_ICON_ERROR);
     } else {
@@ -156,17 +153,4 @@ void runBenchmarkWith(const BenchPlatform& platform, const DiskOps& disk) {
         platform.statusText(NOTHING_READ_TEXT);
     }
     platform.runEnded(done > 0);
-}
-
-bool stopWorkerBeforeUnloadWith(const UnloadWaitOps& ops, uint32_t timeoutMs) {
-    app.runFlag = 0;
-    __atomic_store_n(&app.sectorServiceClosing, 1, __ATOMIC_SEQ_CST);
-    const uint32_t start = ops.tick();
-    // No sent message is needed by a call inside the library, so waiting on
-    // the dialog thread cannot hold the worker up.
-    while (__atomic_load_n(&app.sectorServiceCallsInside, __ATOMIC_SEQ_CST) != 0) {
-        if (ops.tick() - start >= timeoutMs) return false;
-        ops.sleep(10);
-    }
-    return true;
 }

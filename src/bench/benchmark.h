@@ -24,8 +24,8 @@ struct BenchPlatform {
     void (*setPriorityClass)(uint32_t priorityClass);
     void (*setThreadPriority)(int32_t threadPriority);
     ShowBoxFn showBox;
+    // The notifications of bench/notifications.h.
     void (*statusText)(const char* text);
-    void (*trackMeasured)(uint32_t track);
     void (*runEnded)(bool anyTrackRead);
 };
 
@@ -41,23 +41,10 @@ uint32_t effectiveSpeed(uint32_t bytesPerCylinder, uint32_t cylinders, uint32_t 
 // through the family's disk operations.
 void runBenchmarkWith(const BenchPlatform& platform, const DiskOps& disk);
 
-struct UnloadWaitOps {
-    uint32_t (*tick)();
-    void (*sleep)(uint32_t ms);
-};
-
-// Clears the run flag, closes the gate, and waits up to timeoutMs for a call
-// already inside the library to return. True: no worker is inside the library
-// and none will enter it again, so it may be released. False: a call is still
-// inside; the library must stay loaded.
-bool stopWorkerBeforeUnloadWith(const UnloadWaitOps& ops, uint32_t timeoutMs);
-
 #ifdef _WIN32
 // The worker's thread body for CreateThread (the argument is not used): a
 // run through app.disk.
 unsigned long __stdcall runBenchmark(void* unused);
 // The system-bound services, for callers that replace only some of them.
 extern const BenchPlatform WIN32_BENCH_PLATFORM;
-// For the main dialog's closing sequence, before FreeLibrary.
-bool stopWorkerBeforeUnload(uint32_t timeoutMs);
 #endif

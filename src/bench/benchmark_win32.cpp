@@ -33,8 +33,6 @@ void setPriorityClass(uint32_t priorityClass) { SetPriorityClass(GetCurrentProce
 
 void setThreadPriority(int32_t threadPriority) { SetThreadPriority(GetCurrentThread(), threadPriority); }
 
-void sleepMs(uint32_t ms) { Sleep(ms); }
-
 }  // namespace
 
 const BenchPlatform WIN32_BENCH_PLATFORM = {
@@ -47,7 +45,6 @@ const BenchPlatform WIN32_BENCH_PLATFORM = {
     .setThreadPriority = setThreadPriority,
     .showBox = showBox,
     .statusText = statusText,
-    .trackMeasured = trackMeasured,
     .runEnded = runEnded,
 };
 
@@ -56,9 +53,4 @@ const BenchPlatform WIN32_BENCH_PLATFORM = {
 __attribute__((force_align_arg_pointer)) DWORD WINAPI runBenchmark(LPVOID) {
     runBenchmarkWith(WIN32_BENCH_PLATFORM, *app.disk);
     return 0;
-}
-
-bool stopWorkerBeforeUnload(uint32_t timeoutMs) {
-    const UnloadWaitOps ops = {.tick = tick, .sleep = sleepMs};
-    return stopWorkerBeforeUnloadWith(ops, timeoutMs);
 }

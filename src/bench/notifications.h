@@ -1,14 +1,13 @@
 // What a running benchmark tells the main window. The worker calls these on
-// its own thread and none of them waits for the window (dialog_logic.h).
+// its own thread; they only leave what they say for the window, which takes
+// it at its next drain, and none of them waits for it (ui/dialog_logic.h).
+// A measured cylinder needs no word of its own: the window learns of it from
+// tracksDone.
 #pragma once
 #include <stdint.h>
 
 // The status line's newest text.
 void statusText(const char* text);
-
-// Cylinder `track` has its speed stored; it counts as done once tracksDone
-// passes it.
-void trackMeasured(uint32_t track);
 
 // The run is over: the window shows its last line and cylinders, clears the
 // run flag and restores the controls, Start last. The worker's last act on

@@ -1,8 +1,10 @@
-// The NT family: each physical drive as one device file, through DeviceOps
-// (bound to the system in disk_nt_win32.cpp).
+// The NT family: each physical drive as one device file, through the
+// DeviceOps that start-up chose into app.ntDevice.
+#include "drive/disk_nt.h"
+
 #include "app/text_format.h"
 #include "drive/disk_ops.h"
-#include "drive/drive_access.h"
+#include "drive/sector_service.h"
 
 void formatDeviceName(char out[DEVICE_NAME_SIZE], uint32_t index) {
     // One character after the prefix: index 10 gives ':', as the device
@@ -29,8 +31,7 @@ uint32_t failureWordFromSystemError(uint32_t systemError) {
     return word;
 }
 
-uint32_t enumerateDrivesWith(const DeviceOps& device, ShowBoxFn showBox, void (*exitProcess)(int code),
-                             DriveGeometry* table) {
+uint32_t enumerateDrivesWith(const DeviceOps& device, DriveGeometry* table) {
     uint32_t i = 0;
     for (; i < MAX_DRIVES; ++i) {
         char name[DEVICE_NAME_SIZE];
@@ -39,8 +40,8 @@ uint32_t enumerateDrivesWith(const DeviceOps& device, ShowBoxFn showBox, void (*
         if (handle == HANDLE_INVALID) {
             if (device.lastError() == SYS_ERROR_ACCESS_DENIED) {
                 // "maust" is the program's text as users and scripts know it.
-                showBox(nullptr, "Access denied! You maust be Administrator!", BOX_ICON_ERROR);
-                exitProcess(1);
+                device.showBox(nullptr, "Access denied! You maust be Administrator!", BOX_ICON_ERROR);
+                device.exitProcess(1);
             }
             break;
         }
@@ -53,52 +54,57 @@ uint32_t enumerateDrivesWith(const DeviceOps& device, ShowBoxFn showBox, void (*
     return i;
 }
 
-static uint32_t reportFailure(ShowBoxFn showBox, const char* format, uint32_t error) {
+static uint32_t reportFailure(const DeviceOps& device, const char* format, uint32_t error) {
     char text[64];
     formatText(text, sizeof text, format, error);
-    showBox(app.mainWindow, text, BOX_ICON_ERROR);
+    device.showBox(app.mainWindow, text, BOX_ICON_ERROR);
     return failureWordFromSystemError(error);
 }
 
-uint32_t readSectorsWith(const DeviceOps& device, ShowBoxFn showBox, uint32_t drive, uint32_t cylinder, uint32_t head,
-                         uint32_t sector, uint32_t count, void* buffer) {
+uint32_t readSectorsWith(const DeviceOps& device, uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector,
+                         uint32_t count, void* buffer) {
     const DriveGeometry& g = app.driveTable[drive];
     char name[DEVICE_NAME_SIZE];
     formatDeviceName(name, drive);
     intptr_t handle = device.open(name, false);
     if (handle == HANDLE_INVALID) {
-        showBox(app.mainWindow, CANT_OPEN_DISK_TEXT, BOX_ICON_ERROR);
+        device.showBox(app.mainWindow, CANT_OPEN_DISK_TEXT, BOX_ICON_ERROR);
         return SECTOR_RESULT_OPEN_FAILED;
     }
     uint32_t result = count;
     if (!device.setPosition(handle, sectorByteOffset(g, cylinder, head, sector))) {
-        result = reportFailure(showBox, "Set file pointer error ( code=%Xh )", device.lastError());
+        result = reportFailure(device, "Set file pointer error ( code=%Xh )", device.lastError());
     } else if (!device.read(handle, buffer, count * g.bytesPerSector)) {
-        result = reportFailure(showBox, READ_ERROR_FORMAT, device.lastError());
+        result = reportFailure(device, READ_ERROR_FORMAT, device.lastError());
     }
     device.close(handle);
     return result;
 }
 
 
+static uint32_t enumerateDrivesNt(DriveGeometry* table) { return enumerateDrivesWith(*app.ntDevice, table); }
+
+static uint32_t readSectorsNt(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
+                              void* buffer) {
+    return readSectorsWith(*app.ntDevice, drive, cylinder, head, sector, count, buffer);
+}
+
 // A benchmark run: the whole disk read from its first byte on, each read
 // going on where the previous one ended.
-
-static const DeviceOps& deviceOf(const DiskRun* run) { return *(const DeviceOps*)run->device; }
 
 static bool openNtRun(DiskRun* run, bool noBuffering) {
     char name[DEVICE_NAME_SIZE];
     formatDeviceName(name, run->drive);
-    run->handle = deviceOf(run).open(name, noBuffering);
+    run->handle = app.ntDevice->open(name, noBuffering);
     run->resume = false;
     return run->handle != HANDLE_INVALID;
 }
 
-static void closeNtRun(DiskRun* run) { deviceOf(run).close(run->handle); }
+static void closeNtRun(DiskRun* run) { app.ntDevice->close(run->handle); }
 
 static TrackReadResult readNtTrack(DiskRun* run, uint32_t cylinder, uint32_t head, void* buffer, uint32_t bytes,
                                    uint32_t* errorCode) {
-    const DeviceOps& device = deviceOf(run);
+    const DeviceOps& device = *app.ntDevice;
     bool ok;
     // A failed read moves the device's position by nothing (or by less than
     // it asked for), and the heads after it were not read: left alone, every
@@ -117,20 +123,17 @@ static TrackReadResult readNtTrack(DiskRun* run, uint32_t cylinder, uint32_t hea
     return TRACK_READ_FAILED;
 }
 
-DiskOps ntDiskOps(const DeviceOps* device) {
-    // The texts are kept as the program has always shown them, "occured"
-    // included: users and scripts know them so (docs/kept-as-they-are.md).
-    return DiskOps{
-        .promptFormat = READ_ERROR_FORMAT "\nTrack %u, head %u.\nShow this message if error will be occured?",
-        .statusFormat = "Track %u. Speed %u kB/s. Min speed %u, max speed %u.",
-        .summaryFormat = "Read %u tracks for %u ms. Speed <min/eff/avr/max> %u/%u/%u/%u kB/s.",
-        .endAtOnceWithoutBuffer = false,
-        .noBufferingOffered = true,
-        .device = device,
-        .enumerateDrives = nullptr,
-        .readSectors = nullptr,
-        .open = openNtRun,
-        .readTrack = readNtTrack,
-        .close = closeNtRun,
-    };
-}
+// The texts are kept as the program has always shown them, "occured"
+// included: users and scripts know them so (docs/kept-as-they-are.md).
+const DiskOps NT_DISK = {
+    .promptFormat = READ_ERROR_FORMAT "\nTrack %u, head %u.\nShow this message if error will be occured?",
+    .statusFormat = "Track %u. Speed %u kB/s. Min speed %u, max speed %u.",
+    .summaryFormat = "Read %u tracks for %u ms. Speed <min/eff/avr/max> %u/%u/%u/%u kB/s.",
+    .endAtOnceWithoutBuffer = false,
+    .noBufferingOffered = true,
+    .enumerateDrives = enumerateDrivesNt,
+    .readSectors = readSectorsNt,
+    .open = openNtRun,
+    .readTrack = readNtTrack,
+    .close = closeNtRun,
+};

@@ -5,8 +5,7 @@
 
 #include <stdlib.h>
 
-#include "drive/disk_ops.h"
-#include "drive/drive_access.h"
+#include "drive/disk_nt.h"
 
 namespace {
 
@@ -64,22 +63,6 @@ const DeviceOps NT_DEVICE = {
     .read = readOn,
     .readAt = readAt,
     .close = closeDevice,
+    .showBox = showBox,
+    .exitProcess = exitProcess,
 };
-
-static uint32_t enumerateDrivesNt(DriveGeometry* table) {
-    return enumerateDrivesWith(NT_DEVICE, showBox, exitProcess, table);
-}
-
-static uint32_t readSectorsNt(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
-                              void* buffer) {
-    return readSectorsWith(NT_DEVICE, showBox, drive, cylinder, head, sector, count, buffer);
-}
-
-static DiskOps ntDisk() {
-    DiskOps disk = ntDiskOps(&NT_DEVICE);
-    disk.enumerateDrives = enumerateDrivesNt;
-    disk.readSectors = readSectorsNt;
-    return disk;
-}
-
-const DiskOps NT_DISK = ntDisk();

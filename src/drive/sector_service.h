@@ -1,6 +1,9 @@
-// The two entry points of the 9x-family sector-service library, shared by the
-// program (caller) and the stand-in library in tools/ (callee), so both sides
-// agree on argument widths and calling convention.
+// The 9x family's sector-service library. Its two entry points are shared by
+// the program (caller) and the stand-in library in tools/ (callee), so both
+// sides agree on argument widths and calling convention. Below them, the
+// program's one hold on the library: start-up loads it, the worker enters it
+// through a gate, and the main window's close releases it
+// (sector_service.cpp, sector_service_win32.cpp).
 #pragma once
 #include <stdint.h>
 
@@ -26,6 +29,7 @@
 // BIOS number of the first hard disk; drive index i is 0x80 + i.
 #define BIOS_FIRST_HARD_DISK 0x80u
 
+#define SECTOR_SERVICE_LIBRARY_NAME "Rawio32.dll"
 #define READ_PHYSICAL_SECTOR_NAME "ReadPhysicalSector32"
 #define GET_DRIVE_PARAMETERS_NAME "GetDriveParameters32"
 
@@ -36,3 +40,59 @@ typedef uint32_t(SECTOR_SERVICE_CALL* ReadPhysicalSector32Fn)(uint32_t driveNumb
 // A result with any bit above the low 8 set is a failure.
 typedef uint32_t(SECTOR_SERVICE_CALL* GetDriveParameters32Fn)(uint32_t driveNumber, void* block);
 }
+
+// The result word as every caller reads it; the NT family's sector reads
+// answer in the same words (drive/disk_nt.h).
+static inline bool sectorReadFailed(uint32_t word) { return (word & SECTOR_RESULT_FAILURE_MASK) != 0; }
+static inline uint32_t sectorReadErrorCode(uint32_t word) { return (word & 0xFF00u) >> 8; }
+
+// The library as the program holds it (AppState.sectorService). A library
+// handle is an opaque integer here; 0 while none is loaded.
+struct SectorService {
+    uintptr_t module;
+    ReadPhysicalSector32Fn readPhysicalSector32;
+    GetDriveParameters32Fn getDriveParameters32;
+    // The gate around the worker's calls, so that closing never releases
+    // the library under a call.
+    volatile int32_t closing;
+    volatile int32_t callsInside;
+};
+
+// What the hold needs of the system.
+struct SectorServiceOps {
+    uintptr_t (*loadLibrary)(const char* name);
+    void* (*findProcedure)(uintptr_t module, const char* name);
+    void (*freeLibrary)(uintptr_t module);
+    uint32_t (*tick)();
+    void (*sleep)(uint32_t ms);
+};
+
+enum SectorServiceLoad {
+    SECTOR_SERVICE_LOADED,
+    SECTOR_SERVICE_LIBRARY_MISSING,
+    SECTOR_SERVICE_ENTRIES_MISSING,
+};
+
+// Loads the library and finds both entry points, into app.sectorService;
+// whatever fails, nothing of it is kept but a loaded library's handle, for
+// the release.
+SectorServiceLoad loadSectorServiceWith(const SectorServiceOps& ops);
+
+// The worker's side of the gate, around each call: false, without entering,
+// once closing has begun.
+bool enterSectorService();
+void leaveSectorService();
+
+// How long the release waits for a call inside the library to return.
+enum { SECTOR_SERVICE_RELEASE_WAIT_MS = 5000 };
+
+// The closer's side: shuts the gate, waits up to timeoutMs for a call
+// already inside to return, and only then frees the library. True when it
+// was freed (or none was loaded); false when a call is still inside, and the
+// library stays until the process ends.
+bool releaseSectorServiceWith(const SectorServiceOps& ops, uint32_t timeoutMs);
+
+#ifdef _WIN32
+SectorServiceLoad loadSectorService();
+bool releaseSectorService();
+#endif

@@ -1,9 +1,11 @@
 #include "partition/partition_walk.h"
 
-#include "app/text_format.h"
 #include <string.h>
 
-#include "drive/drive_access.h"
+#include "app/platform_values.h"
+#include "app/text_format.h"
+#include "drive/disk_ops.h"
+#include "drive/sector_service.h"
 
 namespace {
 
@@ -106,7 +108,7 @@ int loadPartitionMapWith(const PartitionWalkOps& ops, uint32_t drive) {
 
     void* buffer = ops.allocate(app.driveTable[drive].bytesPerSector);
     if (!buffer) {
-        ops.showBox(app.mainWindow, "Out of memory!", BOX_OK | BOX_ICON_ERROR);
+        ops.showBox(app.mainWindow, OUT_OF_MEMORY_TEXT, BOX_OK | BOX_ICON_ERROR);
         return 0;
     }
     int found = scanPartitionsWith(ops, drive, 0, 0, 1, buffer);

@@ -1,6 +1,7 @@
 #include "ui/dialog_logic.h"
 
 #include "app/text_format.h"
+#include "bench/notifications.h"
 #include "drive/disk_ops.h"
 
 #include "res/resource.h"
@@ -56,9 +57,12 @@ void initMainDialogWith(const DialogOps& ops, void* dialog) {
     ops.selectListItem(dialog, IDC_DRIVE_LIST, 0);
     app.selectedDrive = 0;
     setGeometryLabels(ops, dialog, 0, true);
-    bool withinLimits = applyGeometryLimitsWith(ops, dialog, 0);
-    // With Start disabled the user's next step is choosing another drive.
-    ops.requestFocus(dialog, withinLimits ? IDC_START : IDC_DRIVE_LIST);
+    if (applyGeometryLimitsWith(ops, dialog, 0)) {
+        ops.requestFocus(dialog, IDC_START);
+    } else {
+        // With Start disabled the user's next step is choosing another drive.
+        ops.focusOnceShown(dialog, IDC_DRIVE_LIST);
+    }
     ops.enable(dialog, IDC_DRIVE_LIST, true);
     ops.enable(dialog, IDC_STOP, false);
     ops.enable(dialog, IDC_SAVE, false);
@@ -70,11 +74,18 @@ void initMainDialogWith(const DialogOps& ops, void* dialog) {
 }
 
 void startRunWith(const DialogOps& ops, void* dialog) {
+    // The run reaches the window only on its drain timer: without one it
+    // would never end on screen, so it is not begun.
+    if (!ops.setDrainTimer(dialog, true)) {
+        ops.showBox(dialog, "Can't start the measurement timer!", BOX_ICON_ERROR);
+        return;
+    }
     app.highPriority = ops.isChecked(dialog, IDC_HIGH_PRIORITY) ? 1 : 0;
     app.noBuffering = ops.isChecked(dialog, IDC_NO_BUFFERING) ? 1 : 0;
     app.runFlag = 1;
     app.tracksDone = 0;
     app.tracksPlotted = 0;
+    app.runEnd = RUN_GOING_ON;
     ops.drawChartBackground();
     ops.enable(dialog, IDC_SAVE, false);
     ops.enable(dialog, IDC_START, false);
@@ -83,15 +94,14 @@ void startRunWith(const DialogOps& ops, void* dialog) {
     ops.enable(dialog, IDC_HIGH_PRIORITY, false);
     ops.enable(dialog, IDC_NO_BUFFERING, false);
     ops.requestFocus(dialog, IDC_STOP);
-    app.runTimerOn = ops.setDrainTimer(dialog, true) ? 1 : 0;
     // The cleared chart and the changed buttons are painted before the first
     // read, so that painting them takes no time from the run's reads.
     ops.paintNow(dialog);
     if (!ops.startWorker()) {
-        // No worker means no runEnded: end the run here so the window
+        // No worker means no end from it: end the run here so the window
         // does not stay stuck in its running state.
         ops.showBox(dialog, "Can't start the measurement thread!", BOX_ICON_ERROR);
-        runEndedWith(ops, false);
+        endRunWith(ops, false);
     }
 }
 
@@ -120,22 +130,19 @@ void handleCommandWith(const DialogOps& ops, void* dialog, int id, void* control
     }
 }
 
-// How long closing waits for a read inside the sector service to return.
-enum { STOP_WAIT_MS = 5000 };
-
 void closeMainDialogWith(const DialogOps& ops) {
     ops.deleteFont(app.chartFont);
     app.chartFont = nullptr;
-    // A worker may be inside the sector service: release it only once the
-    // worker can no longer call into it; otherwise leave it to process exit.
-    if (app.sectorService.module && ops.stopWorkerBeforeUnload(STOP_WAIT_MS)) {
-        ops.freeLibrary(app.sectorService.module);
-        app.sectorService.module = nullptr;
-    }
+    // A run still going on stops at its next cylinder; the process ends
+    // once the dialog has, and the worker with it.
+    app.runFlag = 0;
+    // A worker may be inside the sector service: the release waits for it,
+    // or leaves the library to the process's end.
+    ops.releaseSectorService();
     ops.setScreenSaverActive(true);
 }
 
-void publishStatusLine(const char* text) {
+void statusText(const char* text) {
     // Only the worker writes, so its own reading of the version is current.
     const uint32_t version = app.statusLineVersion;
     __atomic_store_n(&app.statusLineVersion, version + 1, __ATOMIC_RELAXED);
@@ -156,38 +163,42 @@ bool readStatusLine(char out[STATUS_TEXT_SIZE], uint32_t* version) {
     return __atomic_load_n(&app.statusLineVersion, __ATOMIC_RELAXED) == before;
 }
 
-void postTrackMeasuredWith(const DialogOps& ops, uint32_t) {
-    if (!app.runTimerOn) ops.wake(app.mainWindow);
+void runEnded(bool anyTrackRead) {
+    // After the summary's line: a drain that sees the end finds it whole.
+    __atomic_store_n(&app.runEnd, anyTrackRead ? RUN_ENDED_READ : RUN_ENDED_NOTHING_READ, __ATOMIC_RELEASE);
 }
 
-void postRunEndedWith(const DialogOps& ops, bool anyTrackRead) { ops.postRunEnd(app.mainWindow, anyTrackRead); }
-
 void drainRunWith(const DialogOps& ops) {
-    // The count first: every line written before it is at least as new as
-    // the last counted cylinder's, so the line shown never lags the chart.
+    // The end first: a worker that has ended has written its last line and
+    // counted its last cylinder, so this drain shows them before the end.
+    const int32_t end = __atomic_load_n(&app.runEnd, __ATOMIC_ACQUIRE);
+    // Then the count: every line written before it is at least as new as the
+    // last counted cylinder's, so the line shown never lags the chart.
     const uint32_t done = __atomic_load_n(&app.tracksDone, __ATOMIC_ACQUIRE);
     char line[STATUS_TEXT_SIZE];
     uint32_t version = 0;
-    if (readStatusLine(line, &version) && version != app.statusLineShown) {
+    // A line being written: nothing is shown this time, so that no segment
+    // is shown before its line. It cannot be so once the run has ended.
+    if (!readStatusLine(line, &version)) return;
+    if (version != app.statusLineShown) {
         app.statusLineShown = version;
         ops.setText(app.mainWindow, IDC_STATUS, line);
     }
-    if (done <= app.tracksPlotted || done > MAX_TRACKS) return;
-    ops.plotTrackSpeeds(app.tracksPlotted, done - 1);
-    ops.requestSegmentsRepaint(app.mainWindow, app.tracksPlotted, done - 1);
-    app.tracksPlotted = done;
+    if (done > app.tracksPlotted && done <= MAX_TRACKS) {
+        ops.plotTrackSpeeds(app.tracksPlotted, done - 1);
+        ops.requestSegmentsRepaint(app.mainWindow, app.tracksPlotted, done - 1);
+        app.tracksPlotted = done;
+    }
+    if (end != RUN_GOING_ON) {
+        app.runEnd = RUN_GOING_ON;
+        endRunWith(ops, end == RUN_ENDED_READ);
+    }
 }
 
 void endRunWith(const DialogOps& ops, bool anyTrackRead) {
-    drainRunWith(ops);
-    runEndedWith(ops, anyTrackRead);
-}
-
-void runEndedWith(const DialogOps& ops, bool anyTrackRead) {
     void* dialog = app.mainWindow;
     app.runFlag = 0;
-    if (app.runTimerOn) ops.setDrainTimer(dialog, false);
-    app.runTimerOn = 0;
+    ops.setDrainTimer(dialog, false);
     if (anyTrackRead) ops.enable(dialog, IDC_SAVE, true);
     ops.enable(dialog, IDC_STOP, false);
     ops.enable(dialog, IDC_DRIVE_LIST, true);

@@ -17,6 +17,10 @@ struct DialogOps {
     void (*setText)(void* dialog, int id, const char* text);
     void (*enable)(void* dialog, int id, bool on);
     void (*requestFocus)(void* dialog, int id);
+    // Gives the focus to control `id` once the window has shown, which
+    // the platform does by focusing the first enabled tab stop: a request
+    // made while it is hidden would not hold.
+    void (*focusOnceShown)(void* dialog, int id);
     ShowBoxFn showBox;
     bool (*isChecked)(void* dialog, int id);
     void (*captureChartLayout)(void* dialog);
@@ -36,28 +40,24 @@ struct DialogOps {
     void (*endDialog)(void* dialog, int result);
     void (*saveResults)(void* dialog);
     void (*deleteFont)(void* font);
-    // Stops a run and waits up to timeoutMs until no worker is inside the
-    // sector service; false when one still is.
-    bool (*stopWorkerBeforeUnload)(uint32_t timeoutMs);
-    void (*freeLibrary)(void* module);
-    // Post to the window and return at once: a wake asks it to draw the run
-    // as it now stands (drainRunWith), the end to handle the run's end after
-    // that (endRunWith).
-    void (*wake)(void* window);
-    void (*postRunEnd)(void* window, bool anyTrackRead);
+    // The sector service's release (drive/sector_service.h).
+    bool (*releaseSectorService)();
     // Starts or stops the window's drain timer, which calls drainRunWith
     // while a run lasts; false when no timer could be made.
     bool (*setDrainTimer)(void* dialog, bool on);
 };
 
-// How a run reaches the window. The worker never waits for it: it keeps its
-// newest status line in AppState (publishStatusLine) and its speeds in the
-// speed table, and wakes the window only for the end, which it posts last.
-// The window draws the run as it stands whenever it drains, twenty times a
-// second on its timer: the newest line, then the cylinders finished since
-// the last drain. As the worker writes a cylinder's line before it counts the
-// cylinder done, a segment is never shown before its line. Lines that came
-// and went between two drains are not shown; no eye could read them.
+// How a run reaches the window, by one path. The worker never waits for it:
+// it leaves its newest status line in AppState (statusText), its speeds in
+// the speed table with tracksDone, and, last, how the run ended (runEnded).
+// The window takes all of it on its drain timer, twenty times a second, and
+// only there (drainRunWith): the newest line, then the cylinders finished
+// since the last drain, then the end, if it has come. As the worker writes a
+// cylinder's line before it counts the cylinder done, and a drain that finds
+// the line being written shows nothing, a segment is never shown before its
+// line. Lines that came and went between two drains are not shown; no eye
+// could read them. A run starts only with its timer running, so its end
+// cannot be missed.
 
 bool driveWithinLimits(const DriveGeometry& g);
 
@@ -72,21 +72,17 @@ void selectDriveWith(const DialogOps& ops, void* dialog, void* list);
 bool applyGeometryLimitsWith(const DialogOps& ops, void* dialog, uint32_t drive);
 void closeMainDialogWith(const DialogOps& ops);
 
-// The worker's side: its newest line (cut to STATUS_TEXT_SIZE), a finished
-// cylinder, the end.
-void publishStatusLine(const char* text);
-void postTrackMeasuredWith(const DialogOps& ops, uint32_t track);
-void postRunEndedWith(const DialogOps& ops, bool anyTrackRead);
+// The worker's side is bench/notifications.h, implemented in
+// dialog_logic.cpp.
+
 // Copies the newest status line to `out` and its version to *version; false
 // while the worker is writing it (the next drain finds it whole).
 bool readStatusLine(char out[STATUS_TEXT_SIZE], uint32_t* version);
 
-// The window's side: shows the newest line if it is new, then plots and asks
-// to repaint the cylinders finished since the last drain.
+// The window's side, on each tick of the drain timer: shows the newest line
+// if it is new, plots and asks to repaint the cylinders finished since the
+// last drain and, once the worker has ended the run, ends it (endRunWith).
 void drainRunWith(const DialogOps& ops);
-// The run's end: its last drain (the summary, the last cylinders), then
-// runEndedWith.
+// The run's end on screen: clears the run flag, stops the drain timer and
+// restores the controls, Start last, then asks for the focus on Start.
 void endRunWith(const DialogOps& ops, bool anyTrackRead);
-// Clears the run flag, stops the drain timer and restores the controls,
-// Start last, then asks for the focus on Start.
-void runEndedWith(const DialogOps& ops, bool anyTrackRead);

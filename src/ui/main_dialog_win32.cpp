@@ -1,9 +1,9 @@
 // The main dialog: binds the dialog logic to the window, its controls and
-// the worker's notifications.
+// its drain timer.
 #include "ui/main_dialog.h"
 
 #include "bench/benchmark.h"
-#include "bench/notifications.h"
+#include "drive/sector_service.h"
 #include "export/results_file.h"
 #include "partition/partition_walk.h"
 #include "res/resource.h"
@@ -48,24 +48,11 @@ static void endDialog(void* dialog, int result) { EndDialog((HWND)dialog, result
 static void deleteFont(void* font) {
     if (font) DeleteObject((HFONT)font);
 }
-static void freeLibrary(void* module) { FreeLibrary((HMODULE)module); }
 
-// The window's private messages: the opening's focus on the drive list; draw
-// the run as it stands; the run's end (wParam: 1 when any cylinder was
-// measured).
-enum { WM_FOCUS_DRIVE_LIST = WM_APP + 1, WM_RUN_DRAIN, WM_RUN_END };
-static void wake(void* window) {
-    // Fails only once the window is gone (a close during the run).
-    PostMessageA((HWND)window, WM_RUN_DRAIN, 0, 0);
-}
-static void postRunEnd(void* window, bool anyTrackRead) {
-    PostMessageA((HWND)window, WM_RUN_END, anyTrackRead ? 1 : 0, 0);
-}
-// Twenty times a second: smooth to the eye, and still once for each cylinder
-// of most real disks (Windows 95 and 98 round it up to their 55 ms tick).
-// Each drain costs the window a paint, and every paint is time the display
-// takes from a fast drive's reads.
-enum { DRAIN_TIMER_ID = 1, DRAIN_TIMER_MS = 50 };
+// The window's private message: the opening's focus (wParam: the control's
+// identifier), handled once the window has shown.
+enum { WM_OPENING_FOCUS = WM_APP + 1 };
+static void focusOnceShown(void* dialog, int id) { PostMessageA((HWND)dialog, WM_OPENING_FOCUS, (WPARAM)id, 0); }
 static bool setDrainTimer(void* dialog, bool on) {
     if (!on) return KillTimer((HWND)dialog, DRAIN_TIMER_ID) != 0;
     return SetTimer((HWND)dialog, DRAIN_TIMER_ID, DRAIN_TIMER_MS, nullptr) != 0;
@@ -81,6 +68,7 @@ static const DialogOps DIALOG_OPS = {
     .setText = setText,
     .enable = enable,
     .requestFocus = requestFocus,
+    .focusOnceShown = focusOnceShown,
     .showBox = showBox,
     .isChecked = isChecked,
     .captureChartLayout = captureChartLayout,
@@ -94,31 +82,19 @@ static const DialogOps DIALOG_OPS = {
     .endDialog = endDialog,
     .saveResults = saveResults,
     .deleteFont = deleteFont,
-    .stopWorkerBeforeUnload = stopWorkerBeforeUnload,
-    .freeLibrary = freeLibrary,
-    .wake = wake,
-    .postRunEnd = postRunEnd,
+    .releaseSectorService = releaseSectorService,
     .setDrainTimer = setDrainTimer,
 };
-
-void statusText(const char* text) { publishStatusLine(text); }
-void trackMeasured(uint32_t track) { postTrackMeasuredWith(DIALOG_OPS, track); }
-void runEnded(bool anyTrackRead) { postRunEndedWith(DIALOG_OPS, anyTrackRead); }
 
 INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         initMainDialogWith(DIALOG_OPS, dialog);
-        // The platform focuses the first enabled tab stop as the window shows,
-        // which overrides a request made while it was hidden.
-        // With drive 0 refused, the focus goes to the drive list, where the
-        // user's next step is.
-        if (!IsWindowEnabled(GetDlgItem(dialog, IDC_START))) PostMessageA(dialog, WM_FOCUS_DRIVE_LIST, 0, 0);
         return TRUE;
-    case WM_FOCUS_DRIVE_LIST:
+    case WM_OPENING_FOCUS:
         // Through the dialog manager, so that it also becomes the control the
         // dialog gives the focus back to when it is activated.
-        SendMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dialog, IDC_DRIVE_LIST), TRUE);
+        SendMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dialog, (int)wParam), TRUE);
         return TRUE;
     case WM_COMMAND:
         handleCommandWith(DIALOG_OPS, dialog, LOWORD(wParam), (void*)lParam, HIWORD(wParam));
@@ -135,12 +111,6 @@ INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         // A stray tick after the run's end finds nothing new.
         if (wParam == DRAIN_TIMER_ID) drainRunWith(DIALOG_OPS);
-        return TRUE;
-    case WM_RUN_DRAIN:
-        drainRunWith(DIALOG_OPS);
-        return TRUE;
-    case WM_RUN_END:
-        endRunWith(DIALOG_OPS, wParam != 0);
         return TRUE;
     }
     return FALSE;

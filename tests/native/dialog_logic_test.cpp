@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/notifications.h"
 #include "drive/disk_ops.h"
-#include "drive/drive_access.h"
+#include "fakes.h"
 #include "res/resource.h"
 #include "ui/dialog_logic.h"
 
@@ -16,7 +17,6 @@ std::vector<std::string>* log_;
 int selection = 0;
 bool workerStarts = true;
 bool checked107 = false, checked106 = false;
-bool unloadSafe = true;
 
 void note(const std::string& s) { log_->push_back(s); }
 void createFont() { note("font"); }
@@ -45,10 +45,7 @@ void enable(void*, int id, bool on) {
         }
 }
 void focus(void*, int id) { note("focus " + std::to_string(id)); }
-int32_t box(void*, const char* t, uint32_t style) {
-    note("box " + std::to_string(style) + " " + t);
-    return 1;
-}
+void focusOnceShown(void*, int id) { note("focus once shown " + std::to_string(id)); }
 bool isChecked(void*, int id) { return id == IDC_HIGH_PRIORITY ? checked107 : checked106; }
 void capture(void*) { note("capture"); }
 void* surfaceWindow;  // mainWindow when the surface was made
@@ -73,22 +70,15 @@ bool worker() {
 void endDialog(void*, int r) { note("end " + std::to_string(r)); }
 void save(void*) { note("save"); }
 void delFont(void*) { note("delete font"); }
-bool stopWorker(uint32_t) {
-    note("stop worker");
-    return unloadSafe;
-}
-void freeLib(void*) { note("free"); }
-int wakes = 0;
-void wake(void* window) {
-    EXPECT_EQ(window, app.mainWindow);
-    ++wakes;
-}
-void postEnd(void* window, bool any) {
-    EXPECT_EQ(window, app.mainWindow);
-    note(std::string("post end ") + (any ? "1" : "0"));
+bool releaseService() {
+    note("release service");
+    return true;
 }
 bool timerMade = true;
-bool drainTimer(void*, bool) { return timerMade; }
+bool drainTimer(void*, bool on) {
+    note(on ? "timer on" : "timer off");
+    return timerMade;
+}
 
 const DialogOps OPS = {
     .createChartFont = createFont,
@@ -100,7 +90,8 @@ const DialogOps OPS = {
     .setText = setText,
     .enable = enable,
     .requestFocus = focus,
-    .showBox = box,
+    .focusOnceShown = focusOnceShown,
+    .showBox = fakeShowBox,
     .isChecked = isChecked,
     .captureChartLayout = capture,
     .createChartSurface = surface,
@@ -113,24 +104,22 @@ const DialogOps OPS = {
     .endDialog = endDialog,
     .saveResults = save,
     .deleteFont = delFont,
-    .stopWorkerBeforeUnload = stopWorker,
-    .freeLibrary = freeLib,
-    .wake = wake,
-    .postRunEnd = postEnd,
+    .releaseSectorService = releaseService,
     .setDrainTimer = drainTimer,
 };
 
 void* const DIALOG = (void*)0xD1A;
-const DiskOps NT_TABLE = ntDiskOps(nullptr);
 
 class Dialog : public ::testing::Test {
 protected:
     void SetUp() override {
         resetAppState();
+        resetFakes();
         log_ = &calls;
+        fakeBoxes.log = &calls;
         selection = 0;
         workerStarts = true;
-        unloadSafe = true;
+        timerMade = true;
         app.driveCount = 2;
         app.driveTable[0] = {1024, 255, 63, 512};
         app.driveTable[1] = {120, 4, 17, 512};
@@ -197,6 +186,7 @@ TEST_F(Dialog, OpeningEndsIdleWithDriveZeroShown) {
     EXPECT_LT(at("capture"), at("surface"));
     EXPECT_EQ(surfaceWindow, DIALOG);
     EXPECT_TRUE(saw("focus 101"));
+    EXPECT_FALSE(saw("focus once shown 104"));
     EXPECT_TRUE(saw("saver off"));
     const std::map<int, bool> idle = {{101, true}, {102, false}, {103, false}, {104, true}, {106, false}};
     EXPECT_EQ(states(), idle);
@@ -207,11 +197,11 @@ TEST_F(Dialog, OpeningEndsIdleWithDriveZeroShown) {
 }
 
 TEST_F(Dialog, OverLimitDriveZeroDisablesStartShowsTheBoxAndFocusesTheList) {
-    app.disk = &NT_TABLE;
+    app.disk = &NT_DISK;
     app.driveTable[0] = {10000, 255, 63, 512};
     initMainDialogWith(OPS, DIALOG);
-    EXPECT_LT(at("off 101"), at(std::string("box 64 ") + LIMIT_TEXT));
-    EXPECT_TRUE(saw("focus 104"));
+    EXPECT_LT(at("off 101"), at(std::string("box ") + LIMIT_TEXT + " 64"));
+    EXPECT_TRUE(saw("focus once shown 104"));
     EXPECT_FALSE(saw("focus 101"));
     EXPECT_TRUE(saw("on 106"));
 }
@@ -229,7 +219,7 @@ TEST_F(Dialog, SelectionChangeUsesEnglishLabelsRedrawsAndAppliesTheLimit) {
     EXPECT_TRUE(saw("background"));
     EXPECT_TRUE(saw("text 109 Physical drive 1 selected."));
     // Start is off before the box is up.
-    EXPECT_LT(at("off 101"), at(std::string("box 64 ") + LIMIT_TEXT));
+    EXPECT_LT(at("off 101"), at(std::string("box ") + LIMIT_TEXT + " 64"));
     EXPECT_EQ(states(), (std::map<int, bool>{{101, false}}));
     EXPECT_EQ(app.selectedDrive, 1);
 }
@@ -241,6 +231,7 @@ TEST_F(Dialog, StartPreparesEverythingBeforeTheWorkerAndStopOnlyClearsTheFlag) {
     checked107 = true;
     checked106 = false;
     handleCommandWith(OPS, DIALOG, IDC_START, nullptr, 0);
+    EXPECT_EQ(calls.front(), "timer on");
     EXPECT_EQ(calls.back(), "worker");
     // ... and painted, once it is all made.
     EXPECT_EQ(calls[calls.size() - 2], "paint now");
@@ -256,113 +247,122 @@ TEST_F(Dialog, StartPreparesEverythingBeforeTheWorkerAndStopOnlyClearsTheFlag) {
     EXPECT_TRUE(calls.empty());
 }
 
-TEST_F(Dialog, AWorkerThatCannotStartReturnsTheWindowToIdle) {
+TEST_F(Dialog, ARunWithoutItsTimerOrItsWorkerLeavesTheWindowIdle) {
     app.mainWindow = DIALOG;
+    timerMade = false;
+    startRunWith(OPS, DIALOG);
+    EXPECT_EQ(calls, (std::vector<std::string>{"timer on", "box Can't start the measurement timer! 16"}));
+    EXPECT_EQ(app.runFlag, 0);
+
+    calls.clear();
+    timerMade = true;
     workerStarts = false;
     startRunWith(OPS, DIALOG);
-    EXPECT_LT(at("worker"), at("box 16 Can't start the measurement thread!"));
+    EXPECT_LT(at("worker"), at("box Can't start the measurement thread! 16"));
+    EXPECT_LT(at("box Can't start the measurement thread! 16"), at("timer off"));
     EXPECT_EQ(calls.back(), "focus 101");
     EXPECT_EQ(calls[calls.size() - 2], "on 101");
     EXPECT_FALSE(saw("on 103"));
     EXPECT_EQ(app.runFlag, 0);
 }
 
-// runEnded clears the run flag before touching anything and enables Start
+// The end clears the run flag before touching anything and enables Start
 // last, so a run started at once is not altered by the one that ended.
-TEST_F(Dialog, RunEndedClearsTheFlagFirstAndEnablesStartLast) {
+TEST_F(Dialog, EndClearsTheFlagFirstAndEnablesStartLast) {
     app.mainWindow = DIALOG;
     app.runFlag = 1;
     flagAtFirstEnable = -1;
-    runEndedWith(OPS, true);
+    endRunWith(OPS, true);
     EXPECT_EQ(flagAtFirstEnable, 0);
+    EXPECT_EQ(calls.front(), "timer off");
     EXPECT_EQ(calls[calls.size() - 2], "on 101");
     EXPECT_EQ(calls.back(), "focus 101");
     const std::map<int, bool> after = {{101, true}, {102, false}, {103, true}, {104, true}, {106, false}, {107, true}};
     EXPECT_EQ(states(), after);
     calls.clear();
-    app.disk = &NT_TABLE;
-    runEndedWith(OPS, false);
+    app.disk = &NT_DISK;
+    endRunWith(OPS, false);
     EXPECT_FALSE(saw("on 103"));
     EXPECT_TRUE(saw("on 106"));
 }
 
-// The worker writes and never touches the window; the window, when it
-// drains, shows the newest line if it is new and plots the cylinders counted
+// The worker writes and never touches the window; the window, at each
+// drain, shows the newest line if it is new and plots the cylinders counted
 // since its last drain, with one repaint request. A cylinder's line comes
-// before its segment; a line the worker is still writing waits for the next
-// drain. The end shows the summary and the last cylinders, then clears the
-// run flag, and only then enables Start. The worker wakes the window for each
-// cylinder only when no drain timer could be made.
-TEST_F(Dialog, TheWindowDrawsTheRunAsItStandsAndEndsItAfterItsLastLine) {
+// before its segment: a drain that finds a line being written shows nothing,
+// not even the cylinders already counted. The end shows the summary and the
+// last cylinders, then clears the run flag, and only then enables Start.
+TEST_F(Dialog, EachDrainShowsTheRunAsItStandsAndTheEndComesAfterItsLastLine) {
     app.mainWindow = DIALOG;
-    for (int run = 0; run < 2; ++run) {
-        timerMade = run == 0;
-        startRunWith(OPS, DIALOG);
-        wakes = 0;
-        calls.clear();
-        auto cylinder = [](uint32_t t) {
-            publishStatusLine(("track " + std::to_string(t)).c_str());
-            app.trackSpeeds[t] = 100 + t;
-            postTrackMeasuredWith(OPS, t);
-            ++app.tracksDone;
-        };
-        for (uint32_t t = 0; t < 3; ++t) cylinder(t);
-        EXPECT_TRUE(calls.empty()) << "the worker touched the window";
-        drainRunWith(OPS);
-        drainRunWith(OPS);  // nothing new
-        EXPECT_EQ(calls, (std::vector<std::string>{"text 109 track 2", "plot 0-2", "repaint 0-2"}));
-
-        calls.clear();
-        publishStatusLine("track 3");  // not counted yet: its line alone
-        drainRunWith(OPS);
+    startRunWith(OPS, DIALOG);
+    calls.clear();
+    auto cylinder = [](uint32_t t) {
+        statusText(("track " + std::to_string(t)).c_str());
+        app.trackSpeeds[t] = 100 + t;
         ++app.tracksDone;
-        drainRunWith(OPS);
-        EXPECT_EQ(calls, (std::vector<std::string>{"text 109 track 3", "plot 3-3", "repaint 3-3"}));
+    };
+    for (uint32_t t = 0; t < 3; ++t) cylinder(t);
+    EXPECT_TRUE(calls.empty()) << "the worker touched the window";
+    drainRunWith(OPS);
+    drainRunWith(OPS);  // nothing new
+    EXPECT_EQ(calls, (std::vector<std::string>{"text 109 track 2", "plot 0-2", "repaint 0-2"}));
 
-        calls.clear();
-        ++app.statusLineVersion;  // the worker is part way through a line
-        drainRunWith(OPS);
-        EXPECT_TRUE(calls.empty());
-        --app.statusLineVersion;
+    calls.clear();
+    statusText("track 3");  // not counted yet: its line alone
+    drainRunWith(OPS);
+    ++app.tracksDone;
+    drainRunWith(OPS);
+    EXPECT_EQ(calls, (std::vector<std::string>{"text 109 track 3", "plot 3-3", "repaint 3-3"}));
 
-        calls.clear();
-        cylinder(4);
-        publishStatusLine(std::string(200, 's').c_str());  // the summary, cut to the text size
-        postRunEndedWith(OPS, true);
-        EXPECT_EQ(calls, std::vector<std::string>{"post end 1"});
-        EXPECT_EQ(wakes, run == 0 ? 0 : 4);  // cylinder 3 was counted without a notification
-        calls.clear();
-        whenStartEnabled.clear();
-        endRunWith(OPS, true);
-        const std::string summary = "text 109 " + std::string(STATUS_TEXT_SIZE - 1, 's');
-        EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),
-                  (std::vector<std::string>{summary, "plot 4-4", "repaint 4-4"}));
-        EXPECT_EQ(whenStartEnabled, "flag 0, " + summary);
-        EXPECT_EQ(calls.back(), "focus 101");
-        EXPECT_EQ(app.runTimerOn, 0);
-    }
-    timerMade = true;
+    calls.clear();
+    cylinder(4);
+    ++app.statusLineVersion;  // counted, and the worker part way through the next line
+    drainRunWith(OPS);
+    EXPECT_TRUE(calls.empty());
+    --app.statusLineVersion;
+    drainRunWith(OPS);
+    EXPECT_EQ(calls, (std::vector<std::string>{"text 109 track 4", "plot 4-4", "repaint 4-4"}));
+
+    calls.clear();
+    cylinder(5);
+    statusText(std::string(200, 's').c_str());  // the summary, cut to the text size
+    runEnded(true);
+    EXPECT_TRUE(calls.empty());
+    whenStartEnabled.clear();
+    drainRunWith(OPS);
+    const std::string summary = "text 109 " + std::string(STATUS_TEXT_SIZE - 1, 's');
+    EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 4),
+              (std::vector<std::string>{summary, "plot 5-5", "repaint 5-5", "timer off"}));
+    EXPECT_EQ(whenStartEnabled, "flag 0, " + summary);
+    EXPECT_EQ(calls.back(), "focus 101");
+    EXPECT_TRUE(saw("on 103"));
+
+    calls.clear();
+    drainRunWith(OPS);  // a stray tick after the end
+    EXPECT_TRUE(calls.empty());
 }
 
-TEST_F(Dialog, CancelEndsTheDialogAndClosingReleasesOnlyWhenSafe) {
+TEST_F(Dialog, AnEndWithNothingReadLeavesSaveDisabled) {
+    app.mainWindow = DIALOG;
+    startRunWith(OPS, DIALOG);
+    calls.clear();
+    statusText("No sectors read!");
+    runEnded(false);
+    drainRunWith(OPS);
+    EXPECT_EQ(calls.front(), "text 109 No sectors read!");
+    EXPECT_FALSE(saw("on 103"));
+    EXPECT_EQ(calls.back(), "focus 101");
+}
+
+TEST_F(Dialog, CancelEndsTheDialogAndClosingStopsTheRunAndReleasesTheService) {
     handleCommandWith(OPS, DIALOG, COMMAND_CANCEL, nullptr, 0);
     EXPECT_EQ(calls, std::vector<std::string>{"end 2"});
 
     calls.clear();
-    app.sectorService.module = (void*)0x400000;
+    app.runFlag = 1;
     closeMainDialogWith(OPS);
-    EXPECT_EQ(calls, (std::vector<std::string>{"delete font", "stop worker", "free", "saver on"}));
-
-    calls.clear();
-    app.sectorService.module = (void*)0x400000;
-    unloadSafe = false;
-    closeMainDialogWith(OPS);
-    EXPECT_EQ(calls, (std::vector<std::string>{"delete font", "stop worker", "saver on"}));
-
-    calls.clear();
-    app.sectorService.module = nullptr;  // NT family: nothing to release
-    closeMainDialogWith(OPS);
-    EXPECT_EQ(calls, (std::vector<std::string>{"delete font", "saver on"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"delete font", "release service", "saver on"}));
+    EXPECT_EQ(app.runFlag, 0);
 }
 
 }  // namespace

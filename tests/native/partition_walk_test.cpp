@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes.h"
 #include "partition/partition_walk.h"
 
 namespace {
@@ -22,18 +23,11 @@ struct ReadCall {
     uint32_t drive, cylinder, head, sector, count;
 };
 
-struct BoxCall {
-    void* owner;
-    std::string text;
-    uint32_t style;
-};
-
 // The disk every fake op sees; addresses not on it read as zeroed sectors.
 struct FakeDisk {
     FakeSector sectors[MAX_FAKE_SECTORS];
     uint32_t sectorCount;
     std::vector<ReadCall> reads;
-    std::vector<BoxCall> boxes;
     bool fanOut;  // every address reads as a table of four links to fresh addresses
     uint32_t fanOutNext;
     bool allocationFails;
@@ -88,12 +82,7 @@ void fakeRelease(void* block) {
     disk.releases++;
 }
 
-int32_t fakeBox(void* owner, const char* text, uint32_t style) {
-    disk.boxes.push_back({owner, text, style});
-    return 1;
-}
-
-const PartitionWalkOps fakeOps = {.readSectors = fakeRead, .allocate = fakeAllocate, .release = fakeRelease, .showBox = fakeBox};
+const PartitionWalkOps fakeOps = {.readSectors = fakeRead, .allocate = fakeAllocate, .release = fakeRelease, .showBox = fakeShowBox};
 
 struct Entry {
     uint8_t bytes[16];
@@ -143,9 +132,10 @@ class PartitionWalkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         resetAppState();
+        resetFakes();
         disk.sectorCount = 0;
         disk.reads.clear();
-        disk.boxes.clear();
+        fakeBoxes.shown.clear();
         disk.fanOut = false;
         disk.fanOutNext = 0;
         disk.allocationFails = false;
@@ -183,13 +173,13 @@ TEST_F(PartitionWalkTest, FirstSectorWithoutSignatureGivesEmptyListAndNoMessage)
     mbr->bytes[511] = 0x55;
     EXPECT_EQ(loadPartitionMapWith(fakeOps, 0), 0);
     EXPECT_EQ(app.partitionCounts[0], 0u);
-    EXPECT_TRUE(disk.boxes.empty());
+    EXPECT_TRUE(fakeBoxes.shown.empty());
 
     mbr->bytes[510] = 0x55;
     mbr->bytes[511] = 0x00;
     EXPECT_EQ(loadPartitionMapWith(fakeOps, 0), 0);
     EXPECT_EQ(app.partitionCounts[0], 0u);
-    EXPECT_TRUE(disk.boxes.empty());
+    EXPECT_TRUE(fakeBoxes.shown.empty());
 }
 
 TEST_F(PartitionWalkTest, FourEmptySlotsGiveEmptyListAndSuccess) {
@@ -227,7 +217,7 @@ TEST_F(NestedDiskTest, InnerTablesStandInPlaceOfTheirLinksDepthFirst) {
     EXPECT_EQ(disk.reads[2].cylinder, 700u);
     EXPECT_EQ(disk.reads[2].head, 3u);
     EXPECT_EQ(disk.reads[2].sector, 5u);
-    EXPECT_TRUE(disk.boxes.empty());
+    EXPECT_TRUE(fakeBoxes.shown.empty());
     EXPECT_EQ(disk.bytesAsked, SECTOR_SIZE);
 }
 
@@ -235,17 +225,17 @@ TEST_F(NestedDiskTest, UnreadableLastTableLeavesItsLinkListedAfterOneBox) {
     lastTable->failWord = 0x1B00;
     EXPECT_EQ(loadPartitionMapWith(fakeOps, 0), 1);
     expectList(0, {primary6, inner6, innerLink, primary7});
-    ASSERT_EQ(disk.boxes.size(), 1u);
-    EXPECT_EQ(disk.boxes[0].text, "Reading error ( code=1Bh )");
-    EXPECT_EQ(disk.boxes[0].owner, (void*)0x1234);
-    EXPECT_EQ(disk.boxes[0].style, 0x10u);
+    ASSERT_EQ(fakeBoxes.shown.size(), 1u);
+    EXPECT_EQ(fakeBoxes.shown[0].text, "Reading error ( code=1Bh )");
+    EXPECT_EQ(fakeBoxes.shown[0].owner, (void*)0x1234);
+    EXPECT_EQ(fakeBoxes.shown[0].style, 0x10u);
 }
 
 TEST_F(NestedDiskTest, UnsignedLastTableLeavesItsLinkListedSilently) {
     lastTable->bytes[511] = 0;
     EXPECT_EQ(loadPartitionMapWith(fakeOps, 0), 1);
     expectList(0, {primary6, inner6, innerLink, primary7});
-    EXPECT_TRUE(disk.boxes.empty());
+    EXPECT_TRUE(fakeBoxes.shown.empty());
 }
 
 TEST_F(NestedDiskTest, ListGoesToTheDriveAskedWithItsSectorSize) {
@@ -278,21 +268,21 @@ TEST_F(PartitionWalkTest, UnreadableFirstSectorShowsOneBoxAndEmptiesTheList) {
                  {0x80000000u, "Reading error ( code=0h )"},
                  {0x8000FF00u, "Reading error ( code=FFh )"}};
     for (const auto& c : cases) {
-        disk.boxes.clear();
+        fakeBoxes.shown.clear();
         app.partitionCounts[0] = 4;
         putTable(0, 0, 1, part(6, 1))->failWord = c.word;
         EXPECT_EQ(loadPartitionMapWith(fakeOps, 0), 0);
         EXPECT_EQ(app.partitionCounts[0], 0u);
-        ASSERT_EQ(disk.boxes.size(), 1u);
-        EXPECT_EQ(disk.boxes[0].text, c.text);
-        EXPECT_EQ(disk.boxes[0].style, 0x10u);
+        ASSERT_EQ(fakeBoxes.shown.size(), 1u);
+        EXPECT_EQ(fakeBoxes.shown[0].text, c.text);
+        EXPECT_EQ(fakeBoxes.shown[0].style, 0x10u);
     }
     // Before the dialog has set its window the box has no owner.
     app.mainWindow = nullptr;
-    disk.boxes.clear();
+    fakeBoxes.shown.clear();
     EXPECT_EQ(loadPartitionMapWith(fakeOps, 0), 0);
-    ASSERT_EQ(disk.boxes.size(), 1u);
-    EXPECT_EQ(disk.boxes[0].owner, nullptr);
+    ASSERT_EQ(fakeBoxes.shown.size(), 1u);
+    EXPECT_EQ(fakeBoxes.shown[0].owner, nullptr);
 }
 
 TEST_F(PartitionWalkTest, NoBufferShowsOutOfMemoryAndReadsNothing) {
@@ -302,10 +292,10 @@ TEST_F(PartitionWalkTest, NoBufferShowsOutOfMemoryAndReadsNothing) {
     EXPECT_EQ(loadPartitionMapWith(fakeOps, 0), 0);
     EXPECT_EQ(app.partitionCounts[0], 0u);
     EXPECT_TRUE(disk.reads.empty());
-    ASSERT_EQ(disk.boxes.size(), 1u);
-    EXPECT_EQ(disk.boxes[0].text, "Out of memory!");
-    EXPECT_EQ(disk.boxes[0].owner, (void*)0x1234);
-    EXPECT_EQ(disk.boxes[0].style, 0x10u);
+    ASSERT_EQ(fakeBoxes.shown.size(), 1u);
+    EXPECT_EQ(fakeBoxes.shown[0].text, "Out of memory!");
+    EXPECT_EQ(fakeBoxes.shown[0].owner, (void*)0x1234);
+    EXPECT_EQ(fakeBoxes.shown[0].style, 0x10u);
 }
 
 TEST_F(PartitionWalkTest, ListStopsAtTwentyEntriesAndTheWalkEnds) {
@@ -323,7 +313,7 @@ TEST_F(PartitionWalkTest, ListStopsAtTwentyEntriesAndTheWalkEnds) {
     expectList(0, expected);
     // The full list stops the walk: the 19th logical's table is the last read.
     EXPECT_EQ(disk.reads.size(), 20u);
-    EXPECT_TRUE(disk.boxes.empty());
+    EXPECT_TRUE(fakeBoxes.shown.empty());
 }
 
 TEST_F(PartitionWalkTest, SelfLinkedTableIsReadOnceAndItsLinkListed) {
@@ -375,7 +365,7 @@ TEST_F(PartitionWalkTest, StartSectorZeroIsNeverRead) {
     EXPECT_EQ(loadPartitionMapWith(fakeOps, 0), 1);
     expectList(0, {broken, seven});
     EXPECT_EQ(disk.reads.size(), 1u);
-    EXPECT_TRUE(disk.boxes.empty());
+    EXPECT_TRUE(fakeBoxes.shown.empty());
 
     uint8_t buffer[SECTOR_SIZE];
     EXPECT_EQ(scanPartitionsWith(fakeOps, 0, 1, 0, 0, buffer), 0);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "drive/drive_access.h"
+#include "fakes.h"
 #include "res/resource.h"
 
 namespace {
@@ -15,13 +15,10 @@ struct Script {
     bool minimised = false;
     bool versionOk = true;
     uint32_t platformId = 2;
-    uintptr_t module = 0x10000000;
-    bool hasRead = true;
-    bool hasParams = true;
+    SectorServiceLoad load = SECTOR_SERVICE_LOADED;
     uint32_t drives = 1;
+    // The calls in order, each box among them as "box TEXT STYLE".
     std::vector<std::string> calls;
-    std::vector<std::string> boxes;
-    std::vector<uint32_t> styles;
     std::string searchedCaption;
 };
 Script* s;
@@ -42,24 +39,9 @@ bool queryPlatform(uint32_t* id) {
     *id = s->platformId;
     return s->versionOk;
 }
-uintptr_t loadLibrary(const char* name) {
-    s->calls.push_back(std::string("load ") + name);
-    return s->module;
-}
-uint32_t SECTOR_SERVICE_CALL readStub(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, void*) { return 0; }
-uint32_t SECTOR_SERVICE_CALL paramsStub(uint32_t, void*) { return 0; }
-void* findProcedure(uintptr_t, const char* name) {
-    s->calls.push_back(std::string("proc ") + name);
-    if (!strcmp(name, "ReadPhysicalSector32")) return s->hasRead ? (void*)readStub : nullptr;
-    if (!strcmp(name, "GetDriveParameters32")) return s->hasParams ? (void*)paramsStub : nullptr;
-    return nullptr;
-}
-int32_t showBox(void* owner, const char* text, uint32_t style) {
-    EXPECT_EQ(owner, nullptr) << "start-up's boxes have no owner";
-    s->calls.push_back("box");
-    s->boxes.push_back(text);
-    s->styles.push_back(style);
-    return 1;
+SectorServiceLoad loadSectorService() {
+    s->calls.push_back("load");
+    return s->load;
 }
 uint32_t enumerateNt(DriveGeometry*) {
     s->calls.push_back("enumNt");
@@ -76,7 +58,7 @@ DiskOps familyTable(const DiskOps& real, uint32_t (*enumerate)(DriveGeometry*)) 
     table.enumerateDrives = enumerate;
     return table;
 }
-const DiskOps NT_TABLE = familyTable(ntDiskOps(nullptr), enumerateNt);
+const DiskOps NT_TABLE = familyTable(NT_DISK, enumerateNt);
 const DiskOps LEGACY_TABLE = familyTable(LEGACY_DISK, enumerateLegacy);
 
 const StartupOps OPS = {
@@ -85,11 +67,11 @@ const StartupOps OPS = {
     .restore = restore,
     .bringToFront = bringToFront,
     .queryPlatform = queryPlatform,
-    .loadLibrary = loadLibrary,
-    .findProcedure = findProcedure,
-    .showBox = showBox,
+    .loadSectorService = loadSectorService,
+    .showBox = fakeShowBox,
     .ntDisk = &NT_TABLE,
     .legacyDisk = &LEGACY_TABLE,
+    .ntDevice = &FAKE_DEVICE,
     .runMainDialog = runMainDialog,
 };
 
@@ -97,7 +79,12 @@ class Startup : public ::testing::Test {
 protected:
     void SetUp() override {
         resetAppState();
+        resetFakes();
         s = &script;
+        fakeBoxes.log = &script.calls;
+    }
+    void TearDown() override {
+        for (const BoxShown& b : fakeBoxes.shown) EXPECT_EQ(b.owner, nullptr) << "start-up's boxes have no owner";
     }
     Script script;
     std::vector<std::string> expectCalls(std::initializer_list<const char*> names) {
@@ -117,77 +104,55 @@ TEST_F(Startup, ARunningCopyIsRestoredIfMinimisedBroughtToFrontAndExitsOne) {
     script.minimised = false;
     EXPECT_EQ(runStartup(OPS), 1);
     EXPECT_EQ(script.calls, expectCalls({"find", "iconic", "front"}));
-    EXPECT_TRUE(script.boxes.empty());
 }
 
 TEST_F(Startup, VersionFailureAndUnknownPlatformExitZero) {
     script.versionOk = false;
     EXPECT_EQ(runStartup(OPS), 0);
-    EXPECT_TRUE(script.boxes.empty());
+    EXPECT_TRUE(fakeBoxes.shown.empty());
 
     script.versionOk = true;
     script.platformId = 0;  // Win32s
     EXPECT_EQ(runStartup(OPS), 0);
-    ASSERT_EQ(script.boxes.size(), 1u);
-    EXPECT_EQ(script.boxes[0], "This program requires Windows 95/NT.");
-    EXPECT_EQ(script.styles[0], 0u);
-    EXPECT_EQ(script.calls.back(), "box");
+    EXPECT_EQ(script.calls.back(), "box This program requires Windows 95/NT. 0");
+    EXPECT_EQ(fakeBoxes.shown.size(), 1u);
 }
 
-TEST_F(Startup, NtFamilyDiscoversDirectlyAndLoadsNoLibrary) {
+TEST_F(Startup, NtFamilyDiscoversThroughItsDeviceAndLoadsNoLibrary) {
     EXPECT_EQ(runStartup(OPS), 0);
     EXPECT_EQ(script.calls, expectCalls({"find", "version", "enumNt", "dialog"}));
-    EXPECT_EQ(app.platformKind, 2);
+    EXPECT_EQ(app.platformKind, PLATFORM_NT);
     EXPECT_EQ(app.disk, &NT_TABLE);
-    EXPECT_EQ(app.sectorService.module, nullptr);
+    EXPECT_EQ(app.ntDevice, &FAKE_DEVICE);
     EXPECT_EQ(app.driveCount, 1u);
 }
 
-TEST_F(Startup, LegacyFamilyLoadsTheLibraryLooksUpBothAndDiscovers) {
+TEST_F(Startup, LegacyFamilyLoadsTheLibraryBeforeItDiscovers) {
     script.platformId = 1;
     script.drives = 3;
     EXPECT_EQ(runStartup(OPS), 0);
-    EXPECT_EQ(script.calls, expectCalls({"find", "version", "load Rawio32.dll", "proc ReadPhysicalSector32",
-                                         "proc GetDriveParameters32", "enumLegacy", "dialog"}));
-    EXPECT_EQ(app.platformKind, 1);
+    EXPECT_EQ(script.calls, expectCalls({"find", "version", "load", "enumLegacy", "dialog"}));
+    EXPECT_EQ(app.platformKind, PLATFORM_LEGACY);
     EXPECT_EQ(app.disk, &LEGACY_TABLE);
-    EXPECT_EQ(app.sectorService.module, (void*)0x10000000);
-    EXPECT_EQ((void*)app.sectorService.readPhysicalSector32, (void*)readStub);
-    EXPECT_EQ((void*)app.sectorService.getDriveParameters32, (void*)paramsStub);
+    EXPECT_EQ(app.ntDevice, nullptr);
     EXPECT_EQ(app.driveCount, 3u);
 }
 
-TEST_F(Startup, LibraryHandlesUpTo32AreFailures) {
+TEST_F(Startup, ALibraryThatFailsToLoadEndsStartUpWithOne) {
     script.platformId = 1;
-    for (uintptr_t handle : {(uintptr_t)0, (uintptr_t)1, (uintptr_t)32}) {
-        script.module = handle;
+    const struct {
+        SectorServiceLoad load;
+        const char* box;
+    } cases[] = {
+        {SECTOR_SERVICE_LIBRARY_MISSING,
+         "box Failure loading library Rawio32.DLL.\nCheck that Rawio32.DLL and Rawio16.DLL exist. 16"},
+        {SECTOR_SERVICE_ENTRIES_MISSING, "box Failure locating procedures. 16"},
+    };
+    for (const auto& c : cases) {
+        script.load = c.load;
         script.calls.clear();
-        script.boxes.clear();
         EXPECT_EQ(runStartup(OPS), 1);
-        ASSERT_EQ(script.boxes.size(), 1u);
-        EXPECT_EQ(script.boxes[0],
-                  "Failure loading library Rawio32.DLL.\nCheck that Rawio32.DLL and Rawio16.DLL exist.");
-        EXPECT_EQ(script.styles[0], BOX_ICON_ERROR);
-        EXPECT_EQ(script.calls.back(), "box");
-    }
-    script.module = 33;
-    EXPECT_EQ(runStartup(OPS), 0);
-}
-
-TEST_F(Startup, EitherMissingEntryPointFailsAfterBothLookups) {
-    script.platformId = 1;
-    for (int missing = 0; missing < 3; ++missing) {
-        resetAppState();
-        script.hasRead = missing != 0;
-        script.hasParams = missing != 1;
-        if (missing == 2) script.hasRead = script.hasParams = false;
-        script.calls.clear();
-        script.boxes.clear();
-        EXPECT_EQ(runStartup(OPS), 1);
-        EXPECT_EQ(script.calls, expectCalls({"find", "version", "load Rawio32.dll", "proc ReadPhysicalSector32",
-                                             "proc GetDriveParameters32", "box"}));
-        EXPECT_EQ(script.boxes[0], "Failure locating procedures.");
-        EXPECT_EQ(script.styles[0], BOX_ICON_ERROR);
+        EXPECT_EQ(script.calls, expectCalls({"find", "version", "load", c.box}));
     }
 }
 
@@ -195,12 +160,9 @@ TEST_F(Startup, NoDriveOnEitherFamilyExitsOne) {
     script.drives = 0;
     for (uint32_t platform : {1u, 2u}) {
         script.platformId = platform;
-        script.boxes.clear();
+        script.calls.clear();
         EXPECT_EQ(runStartup(OPS), 1);
-        ASSERT_EQ(script.boxes.size(), 1u);
-        EXPECT_EQ(script.boxes[0], "Hard Disks not found!.");
-        EXPECT_EQ(script.styles[0], BOX_ICON_ERROR);
-        EXPECT_NE(script.calls.back(), "dialog");
+        EXPECT_EQ(script.calls.back(), "box Hard Disks not found!. 16");
     }
 }
 

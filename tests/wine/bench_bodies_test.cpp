@@ -15,7 +15,9 @@
 
 #include "app/app_state.h"
 #include "bench/benchmark.h"
-#include "drive/drive_access.h"
+#include "drive/disk_nt.h"
+#include "drive/disk_ops.h"
+#include "drive/sector_service.h"
 
 namespace {
 
@@ -48,14 +50,12 @@ int32_t recordBox(void* owner, const char* text, uint32_t style) {
     return rec.answer;
 }
 void recordStatus(const char* text) { rec.statuses.push_back(text); }
-void ignoreTrack(uint32_t) {}
 void recordEnd(bool any) { rec.ended.push_back(any); }
 
 BenchPlatform recordingPlatform() {
     BenchPlatform platform = WIN32_BENCH_PLATFORM;
     platform.showBox = recordBox;
     platform.statusText = recordStatus;
-    platform.trackMeasured = ignoreTrack;
     platform.runEnded = recordEnd;
     return platform;
 }
@@ -203,8 +203,8 @@ DWORD WINAPI legacyWorker(LPVOID read) {
     return 0;
 }
 
-// Closing mid-run: the wait ends as soon as the worker is out of the library,
-// without waiting for the worker itself, and once the library is released the
+// Closing mid-run: the release waits only until the worker is out of the
+// library, not for the worker itself, and once the library is freed the
 // worker finishes its cylinder and ends without calling into it again (a
 // call would fault).
 TEST_F(WineBench, CloseMidRunReleasesTheLibraryUnderAWorkerThatGoesOn) {
@@ -214,9 +214,10 @@ TEST_F(WineBench, CloseMidRunReleasesTheLibraryUnderAWorkerThatGoesOn) {
     ASSERT_NE(worker, nullptr);
     ASSERT_EQ(WaitForSingleObject(inStatus, 10000), WAIT_OBJECT_0);
 
-    EXPECT_TRUE(stopWorkerBeforeUnload(5000));
+    app.sectorService.module = (uintptr_t)library;
+    EXPECT_TRUE(releaseSectorService());
     EXPECT_TRUE(rec.ended.empty());
-    EXPECT_TRUE(FreeLibrary(library));
+    EXPECT_EQ(app.sectorService.module, 0u);
     library = nullptr;
     SetEvent(releaseStatus);
 
@@ -262,7 +263,8 @@ TEST_F(WineBench, NtBodyReadsTheDeviceSequentially) {
     DeviceOps device = NT_DEVICE;
     device.open = openImageInstead;
     device.read = readAndCheck;
-    runBenchmarkWith(recordingPlatform(), ntDiskOps(&device));
+    app.ntDevice = &device;
+    runBenchmarkWith(recordingPlatform(), NT_DISK);
 
     EXPECT_EQ(ntOpenedName, "\\\\.\\PHYSICALDRIVE3");
     EXPECT_TRUE(ntNoBuffering);
@@ -277,7 +279,8 @@ TEST_F(WineBench, NtBodyReadsTheDeviceSequentially) {
 TEST_F(WineBench, NtBodyWithoutTheDeviceEndsWithNothingRead) {
     app.driveTable[9] = {3, HEADS, SECTORS, BYTES};
     app.selectedDrive = 9;
-    runBenchmarkWith(recordingPlatform(), ntDiskOps(&NT_DEVICE));
+    app.ntDevice = &NT_DEVICE;
+    runBenchmarkWith(recordingPlatform(), NT_DISK);
     EXPECT_EQ(rec.prompts, std::vector<std::string>{"Can't open disk!"});
     EXPECT_EQ(rec.styles, std::vector<uint32_t>{0x10u});
     EXPECT_EQ(rec.statuses, std::vector<std::string>{"No sectors read!"});

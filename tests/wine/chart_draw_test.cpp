@@ -526,11 +526,10 @@ TEST_F(ChartPaint, NoDrawingStepKeepsAnObject) {
 
 // A run's notifications as the worker gives them, through the main dialog's
 // real bindings: the worker never waits (it finishes before the window has
-// handled anything, waking it for each cylinder as no drain timer runs);
-// then the window thread shows the newest line, which is the summary, once,
-// draws the same curve as when drawn directly, ends the run, and paints
-// once for all the segments, not once for each, and what it painted is the
-// whole curve.
+// handled anything); then the window thread, on its drain timer, shows the
+// newest line, which is the summary, once, draws the same curve as when
+// drawn directly, ends the run, and paints once for all the segments, not
+// once for each, and what it painted is the whole curve.
 
 std::string runStatus(uint32_t t) { return "Track " + std::to_string(t) + "."; }
 
@@ -538,7 +537,6 @@ DWORD WINAPI notifyRun(void*) {
     for (uint32_t t = 0; t < MAX_TRACKS; ++t) {
         statusText(runStatus(t).c_str());
         app.trackSpeeds[t] = zigzag(t);
-        trackMeasured(t);
         __atomic_add_fetch(&app.tracksDone, 1u, __ATOMIC_SEQ_CST);
     }
     statusText("Read 1024 tracks.");
@@ -555,7 +553,7 @@ LRESULT CALLBACK recordingStaticProc(HWND window, UINT message, WPARAM wParam, L
 }
 LRESULT CALLBACK countingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_PAINT) ++paints;
-    if (message >= WM_APP) return mainDialogProc(window, message, wParam, lParam);
+    if (message == WM_TIMER) return mainDialogProc(window, message, wParam, lParam);
     return CallWindowProcA(chartProc, window, message, wParam, lParam);
 }
 
@@ -590,6 +588,7 @@ TEST_F(ChartPaint, ARunIsDrawnOnTheWindowThreadAsItStands) {
     ASSERT_NE(worker, nullptr);
     EXPECT_EQ(WaitForSingleObject(worker, 10000), WAIT_OBJECT_0) << "the worker waited for the window";
     CloseHandle(worker);
+    ASSERT_NE(SetTimer(shared.window, DRAIN_TIMER_ID, DRAIN_TIMER_MS, nullptr), 0u);
 
     paints = 0;
     const DWORD start = GetTickCount();

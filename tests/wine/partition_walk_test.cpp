@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "drive/disk_ops.h"
-#include "drive/drive_access.h"
+#include "drive/sector_service.h"
 #include "partition/partition_walk.h"
 
 namespace {
@@ -89,7 +89,7 @@ protected:
         boxes.clear();
         service = LoadLibraryA((folder + "Rawio32.dll").c_str());
         ASSERT_NE(service, nullptr) << "no Rawio32.dll in " << folder;
-        app.sectorService.module = service;
+        app.sectorService.module = (uintptr_t)service;
         app.sectorService.readPhysicalSector32 =
             (ReadPhysicalSector32Fn)(void*)GetProcAddress(service, READ_PHYSICAL_SECTOR_NAME);
         app.sectorService.getDriveParameters32 =

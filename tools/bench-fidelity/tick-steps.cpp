@@ -59,7 +59,6 @@ void ignorePriority(uint32_t) {}
 void ignoreThreadPriority(int32_t) {}
 int32_t answerYes(void*, const char*, uint32_t) { return BOX_ANSWER_YES; }
 void keepStatus(const char* text) { snprintf(sim.summary, sizeof sim.summary, "%s", text); }
-void ignoreTrack(uint32_t) {}
 void ignoreEnd(bool) {}
 
 const BenchPlatform SIMULATED = {
@@ -72,7 +71,6 @@ const BenchPlatform SIMULATED = {
     .setThreadPriority = ignoreThreadPriority,
     .showBox = answerYes,
     .statusText = keepStatus,
-    .trackMeasured = ignoreTrack,
     .runEnded = ignoreEnd,
 };
 

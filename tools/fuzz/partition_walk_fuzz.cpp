@@ -14,7 +14,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "drive/drive_access.h"
+#include "app/platform_values.h"
+#include "drive/sector_service.h"
 #include "partition/partition_walk.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "app/app_state.h"
 #include "bench/benchmark.h"
-#include "drive/drive_access.h"
+#include "fakes.h"
 
 namespace {
 
@@ -23,8 +23,6 @@ void runLegacyWith(const BenchPlatform& platform, ReadPhysicalSector32Fn read) {
 struct Fake {
     std::vector<std::string> events;
     std::vector<std::string> statuses;
-    std::vector<std::string> prompts;
-    std::deque<int32_t> answers;
     std::map<std::pair<uint32_t, uint32_t>, uint32_t> failures;  // (cylinder, head) -> code or result word
     uint64_t nowUs = 0;
     uint32_t usPerRead = 3000;
@@ -32,7 +30,6 @@ struct Fake {
     uint64_t tickStepUs = 1000;   // how far the tick moves at a time
     uint64_t perSecond = 1193182;  // the counter's frequency (the PC's timer chip); 0: none
     bool noMemory = false;
-    bool openFails = false;
     uint32_t stopDuring = 0xFFFFFFFFu;
     uint32_t reads = 0;
     alignas(4096) uint8_t buffer[8192];
@@ -56,21 +53,16 @@ uint64_t fakeCounter() {
 }
 void fakeClass(uint32_t c) { f.events.push_back("class " + num(c)); }
 void fakeThread(int32_t p) { f.events.push_back("thread " + std::to_string(p)); }
-int32_t fakeBox(void* owner, const char* text, uint32_t style) {
-    f.events.push_back("box " + std::string(text) + " " + num(style) + (owner == app.mainWindow ? "" : " ?"));
-    if (style != 0x13u) return 1;
-    f.prompts.push_back(text);
-    int32_t answer = f.answers.empty() ? BOX_ANSWER_YES : f.answers.front();
-    if (!f.answers.empty()) f.answers.pop_front();
-    return answer;
+// The read-error prompts among the boxes.
+std::vector<std::string> prompts() {
+    std::vector<std::string> out;
+    for (const BoxShown& b : fakeBoxes.shown)
+        if (b.style == (BOX_ICON_ERROR | BOX_YES_NO_CANCEL)) out.push_back(b.text);
+    return out;
 }
 void fakeStatus(const char* text) {
     f.statuses.push_back(text);
     f.events.push_back("status " + std::string(text) + " done=" + num(app.tracksDone));
-}
-void fakeMeasured(uint32_t track) {
-    f.events.push_back("measured " + num(track) + " stored=" + num(app.trackSpeeds[track]) +
-                       " done=" + num(app.tracksDone));
 }
 void fakeEnded(bool any) { f.events.push_back(std::string("ended ") + (any ? "1" : "0")); }
 
@@ -82,9 +74,8 @@ const BenchPlatform PLATFORM = {
     .counter = fakeCounter,
     .setPriorityClass = fakeClass,
     .setThreadPriority = fakeThread,
-    .showBox = fakeBox,
+    .showBox = fakeShowBox,
     .statusText = fakeStatus,
-    .trackMeasured = fakeMeasured,
     .runEnded = fakeEnded,
 };
 
@@ -99,42 +90,13 @@ bool scriptedRead(uint32_t cylinder, uint32_t head, uint32_t* failure) {
     return false;
 }
 
-// The NT device keeps a position, as a synchronous handle does: a read goes
-// on from it, and only a successful one moves it.
-uint64_t ntPosition = 0;
-uint32_t ntError = 0;
-intptr_t fakeOpen(const char* name, bool noBuffering) {
-    f.events.push_back("open " + std::string(name) + (noBuffering ? " nobuf" : ""));
-    ntPosition = 0;
-    return f.openFails ? HANDLE_INVALID : 77;
+// The NT runs read the shared fake device, whose reads are decided here
+// from the cylinder and head at its position; its events join the run's.
+bool deviceRead(uint64_t offset, uint32_t bytes, uint32_t* error) {
+    const uint32_t heads = app.driveTable[app.selectedDrive].heads;
+    const uint64_t track = offset / bytes;
+    return scriptedRead((uint32_t)(track / heads), (uint32_t)(track % heads), error);
 }
-bool readAtPosition(uint32_t bytes) {
-    uint32_t heads = app.driveTable[app.selectedDrive].heads;
-    uint64_t track = ntPosition / bytes;
-    if (!scriptedRead((uint32_t)(track / heads), (uint32_t)(track % heads), &ntError)) return false;
-    ntPosition += bytes;
-    return true;
-}
-bool fakeNtRead(intptr_t handle, void* buffer, uint32_t bytes) {
-    f.events.push_back("read " + num(bytes) + (handle == 77 && buffer == f.buffer ? "" : " ?"));
-    return readAtPosition(bytes);
-}
-bool fakeNtReadAt(intptr_t handle, void* buffer, uint32_t bytes, uint64_t offset) {
-    f.events.push_back("read " + num(bytes) + " at " + num(offset) + (handle == 77 && buffer == f.buffer ? "" : " ?"));
-    ntPosition = offset;
-    return readAtPosition(bytes);
-}
-uint32_t fakeLastError() { return ntError; }
-void fakeClose(intptr_t handle) { f.events.push_back(handle == 77 ? "close" : "close ?"); }
-const DeviceOps FAKE_DEVICE = {
-    .open = fakeOpen,
-    .lastError = fakeLastError,
-    .getGeometry = nullptr,
-    .setPosition = nullptr,
-    .read = fakeNtRead,
-    .readAt = fakeNtReadAt,
-    .close = fakeClose,
-};
 
 uint32_t SECTOR_SERVICE_CALL fakeSectorRead(uint32_t drive, uint32_t cylinder, uint32_t head, uint32_t sector,
                                             uint32_t count, void* buffer) {
@@ -152,20 +114,31 @@ class Bench : public ::testing::Test {
 protected:
     void SetUp() override {
         resetAppState();
+        resetFakes();
         f = Fake();
+        fakeBoxes.log = &f.events;
+        fakeDevice.log = &f.events;
+        fakeDevice.drives.resize(2);
+        fakeDevice.onRead = deviceRead;
+        fakeDevice.buffer = f.buffer;
+        app.ntDevice = &FAKE_DEVICE;
         app.mainWindow = &f;
         app.selectedDrive = 1;
         app.driveTable[1] = {3, 2, 4, 512};  // 4 KiB per cylinder
         app.runFlag = 1;
         for (auto& s : app.trackSpeeds) s = 0xDEADu;
     }
+    void TearDown() override {
+        for (const BoxShown& b : fakeBoxes.shown) EXPECT_EQ(b.owner, app.mainWindow) << b.text;
+    }
     void startAgain() {
         app.runFlag = 1;
         app.tracksDone = 0;
         f.statuses.clear();
-        f.prompts.clear();
+        fakeBoxes.shown.clear();
     }
-    void runNt() { runBenchmarkWith(PLATFORM, ntDiskOps(&FAKE_DEVICE)); }
+    // The device's events joined into the run's, in order.
+    void runNt() { runBenchmarkWith(PLATFORM, NT_DISK); }
     void runLegacy() { runLegacyWith(PLATFORM, fakeSectorRead); }
 };
 
@@ -203,7 +176,6 @@ protected:
             EXPECT_EQ(f.events[lower + 1], "thread -2");
             EXPECT_LT(lower, status);
             EXPECT_NE(f.events[status].find(" done=" + num(c)), std::string::npos) << "status before the advance";
-            EXPECT_EQ(f.events[status + 1], "measured " + num(c) + " stored=" + num(app.trackSpeeds[c]) + " done=" + num(c));
             from = status;
         }
         const size_t summary = f.events.size() - 2;
@@ -269,14 +241,14 @@ TEST_F(Bench, CancelLeavesWithoutRecordingTheCylinder) {
     for (uint32_t k : {0u, 2u}) {
         SetUp();
         f.failures[{k, 1}] = 0x1F4A;
-        f.answers = {BOX_ANSWER_CANCEL};
+        fakeBoxes.answers = {BOX_ANSWER_CANCEL};
         app.highPriority = 1;
         runNt();
         EXPECT_EQ(app.tracksDone, k);
         EXPECT_EQ(app.runFlag, 0);
         EXPECT_EQ(app.trackSpeeds[k], 0xDEADu);
-        ASSERT_EQ(f.prompts.size(), 1u);
-        EXPECT_EQ(f.prompts[0], "Reading error ( code=1F4Ah )\nTrack " + num(k) +
+        ASSERT_EQ(prompts().size(), 1u);
+        EXPECT_EQ(prompts()[0], "Reading error ( code=1F4Ah )\nTrack " + num(k) +
                                     ", head 1.\nShow this message if error will be occured?");
         // Cancel skips the between-cylinder drop; the exit still restores normal.
         std::vector<std::string> tail(f.events.end() - 7, f.events.end());
@@ -294,17 +266,47 @@ TEST_F(Bench, CancelLeavesWithoutRecordingTheCylinder) {
     }
 }
 
+// The option alone raises the process, and a prompt is answered at the
+// raised priority: the drop between cylinders comes after it.
+TEST_F(Bench, HighPriorityOnlyWhenTickedAndDroppedOnlyAfterThePrompt) {
+    auto count = [](const char* event) { return std::count(f.events.begin(), f.events.end(), event); };
+    for (int ticked = 0; ticked < 2; ++ticked) {
+        SCOPED_TRACE(ticked);
+        SetUp();
+        app.driveTable[1].cylinders = 3;
+        f.failures[{1, 0}] = 0x17;
+        app.highPriority = ticked;
+        runNt();
+        ASSERT_EQ(prompts().size(), 1u);
+        // Each cylinder raised and dropped when ticked; the run's closing
+        // restore either way.
+        EXPECT_EQ(count("class 256"), ticked ? 3 : 0);
+        EXPECT_EQ(count("thread 15"), ticked ? 3 : 0);
+        EXPECT_EQ(count("thread -2"), ticked ? 3 : 0);
+        EXPECT_EQ(count("class 32"), ticked ? 4 : 1);
+        if (!ticked) continue;
+        size_t prompt = 0;
+        while (f.events[prompt].rfind("box Reading error", 0) != 0) ++prompt;
+        size_t before = prompt, after = prompt;
+        while (f.events[before].rfind("class ", 0) != 0) --before;
+        while (f.events[after].rfind("class ", 0) != 0) ++after;
+        EXPECT_EQ(f.events[before], "class 256");
+        EXPECT_EQ(f.events[after], "class 32");
+        EXPECT_EQ(f.events[after + 1], "thread -2");
+    }
+}
+
 TEST_F(Bench, NoSilencesTheRestOfThisRunOnly) {
     app.driveTable[1].cylinders = 5;
     for (uint32_t c = 1; c <= 3; ++c) f.failures[{c, 0}] = 0x1500;
-    f.answers = {BOX_ANSWER_NO};
+    fakeBoxes.answers = {BOX_ANSWER_NO};
     runLegacy();
-    EXPECT_EQ(f.prompts.size(), 1u);
+    EXPECT_EQ(prompts().size(), 1u);
     EXPECT_EQ(app.tracksDone, 5u);
 
     startAgain();
     runLegacy();
-    EXPECT_EQ(f.prompts.size(), 3u);
+    EXPECT_EQ(prompts().size(), 3u);
     EXPECT_EQ(app.tracksDone, 5u);
 }
 
@@ -312,8 +314,8 @@ TEST_F(Bench, FailedHeadEndsTheCylinderButItIsRecordedWhole) {
     app.driveTable[1] = {2, 4, 4, 512};  // 8 KiB per cylinder
     f.failures[{0, 1}] = 0x00001500;
     runLegacy();
-    ASSERT_EQ(f.prompts.size(), 1u);
-    EXPECT_EQ(f.prompts[0], "Reading error ( code=15h )\n\xD5\xBB\xB5\xC0  0, \xD6\xF9\xCD\xB7 1.\n"
+    ASSERT_EQ(prompts().size(), 1u);
+    EXPECT_EQ(prompts()[0], "Reading error ( code=15h )\n\xD5\xBB\xB5\xC0  0, \xD6\xF9\xCD\xB7 1.\n"
                             "Show this message if error will be occured?");
     EXPECT_EQ(f.reads, 2u + 4u);
     // Two reads of 3 ms, the full 8 KiB counted.
@@ -329,7 +331,7 @@ TEST_F(Bench, NtRunGoesOnWithTheNextCylinderAfterAFailedRead) {
     f.failures[{3, 0}] = 0x45D;
     f.failures[{4, 0}] = 0x45D;  // a failure on the first read after one
     runNt();
-    EXPECT_EQ(f.prompts, (std::vector<std::string>{
+    EXPECT_EQ(prompts(), (std::vector<std::string>{
                              "Reading error ( code=17h )\nTrack 1, head 1.\nShow this message if error will be occured?",
                              "Reading error ( code=45Dh )\nTrack 3, head 0.\nShow this message if error will be occured?",
                              "Reading error ( code=45Dh )\nTrack 4, head 0.\nShow this message if error will be occured?"}));
@@ -356,11 +358,11 @@ TEST_F(Bench, LegacyFailureIsAnyBitOfTheMaskAndTheCodeIsBits8To15) {
         f.failures[{0, 0}] = c.word;
         runLegacy();
         if (!c.code) {
-            EXPECT_TRUE(f.prompts.empty()) << std::hex << c.word;
+            EXPECT_TRUE(prompts().empty()) << std::hex << c.word;
             continue;
         }
-        ASSERT_EQ(f.prompts.size(), 1u) << std::hex << c.word;
-        EXPECT_EQ(f.prompts[0].substr(0, f.prompts[0].find('\n')), std::string("Reading error ( code=") + c.code + " )");
+        ASSERT_EQ(prompts().size(), 1u) << std::hex << c.word;
+        EXPECT_EQ(prompts()[0].substr(0, prompts()[0].find('\n')), std::string("Reading error ( code=") + c.code + " )");
     }
 }
 
@@ -376,7 +378,7 @@ TEST_F(Bench, RunsThatCannotBeginEndWithNothingRead) {
     EXPECT_EQ(std::count(f.events.begin(), f.events.end(), "thread 0"), 1);
 
     SetUp();
-    f.openFails = true;
+    fakeDevice.drives[1].opens = false;
     runNt();
     EXPECT_EQ(f.events[2], "box Can't open disk! 16");
     EXPECT_EQ(std::count(f.events.begin(), f.events.end(), "release"), 1);
@@ -400,7 +402,6 @@ TEST_F(Bench, LargestDriveKeepsTheEffectiveSpeedWhole) {
     f.perSecond = 0;
     platform.tick = [] { return clock++; };
     platform.statusText = [](const char* text) { f.statuses.push_back(text); };
-    platform.trackMeasured = [](uint32_t) {};
     runLegacyWith(platform, succeedingRead);
     ASSERT_EQ(app.tracksDone, 1024u);
     EXPECT_EQ(app.trackSpeeds[1023], 8032000u);
@@ -411,6 +412,19 @@ TEST_F(Bench, LargestDriveKeepsTheEffectiveSpeedWhole) {
     EXPECT_NE(summary.find("2049 ms. Speed <min/eff/avr/max> 8032000/4014040/3837696/8032000 kB/s."),
               std::string::npos)
         << summary;
+}
+
+// The main window starts runs only on drives within the table's size; a
+// drive beyond it is measured up to the table's end and no further.
+TEST_F(Bench, NoRunPassesTheSpeedTable) {
+    app.driveTable[1] = {MAX_TRACKS + 6, 1, 8, 512};
+    app.driveTable[0] = {11, 22, 33, 44};  // the record's next field after the table
+    f.usPerRead = 0;
+    runLegacy();
+    EXPECT_EQ(app.tracksDone, (uint32_t)MAX_TRACKS);
+    EXPECT_EQ(f.statuses.back().rfind("\xB6\xC1\xC8\xA1 1024 ", 0), 0u) << f.statuses.back();
+    EXPECT_EQ(app.driveTable[0].cylinders, 11u);
+    EXPECT_EQ(app.driveTable[0].bytesPerSector, 44u);
 }
 
 // The drive's own cylinder times, 31.5 to 63 ms as 504 KiB take from 16000

@@ -1,8 +1,10 @@
-// The 9x family: every drive by BIOS drive number through the sector-service
-// library that start-up loaded into app.sectorService.
-#include "app/text_format.h"
+// The legacy family, Windows 95, 98 and Me: every drive by BIOS drive number
+// through the sector-service library that start-up loaded into
+// app.sectorService.
+#include "drive/disk_legacy.h"
+
 #include "drive/disk_ops.h"
-#include "drive/drive_access.h"
+#include "drive/sector_service.h"
 
 void copyDriveParameters(const uint8_t block[DRIVE_PARAMETERS_SIZE], DriveGeometry* out) {
     out->cylinders = readLe32(block + DRIVE_PARAMETERS_CYLINDERS);
@@ -61,26 +63,9 @@ const DiskOps LEGACY_DISK = {
     .summaryFormat = "读取 %u 栈道用了   %u ms. Speed <min/eff/avr/max> %u/%u/%u/%u kB/s.",
     .endAtOnceWithoutBuffer = true,
     .noBufferingOffered = false,
-    .device = nullptr,
     .enumerateDrives = enumerateDrivesLegacy,
     .readSectors = readSectorsLegacy,
     .open = openLegacyRun,
     .readTrack = readLegacyTrack,
     .close = closeLegacyRun,
 };
-
-// The gate. The worker announces itself before it looks at the closing flag,
-// and the closer raises the flag before it looks at the count; with both in
-// one total order, either the worker sees the flag and stays out, or the
-// closer sees the worker inside and waits for it.
-
-bool enterSectorService() {
-    __atomic_add_fetch(&app.sectorServiceCallsInside, 1, __ATOMIC_SEQ_CST);
-    if (__atomic_load_n(&app.sectorServiceClosing, __ATOMIC_SEQ_CST) != 0) {
-        __atomic_sub_fetch(&app.sectorServiceCallsInside, 1, __ATOMIC_SEQ_CST);
-        return false;
-    }
-    return true;
-}
-
-void leaveSectorService() { __atomic_sub_fetch(&app.sectorServiceCallsInside, 1, __ATOMIC_SEQ_CST); }
