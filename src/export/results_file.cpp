@@ -5,6 +5,9 @@
 #include "app/app_state.h"
 #include "app/platform_values.h"
 
+// The results file's boxes have always been captioned so.
+static const char BOX_CAPTION[] = "Lasergauge";
+
 int formatResultsLine(char out[RESULTS_LINE_SIZE], uint32_t cylinder, uint32_t speed) {
     return formatText(out, RESULTS_LINE_SIZE, "%u %u\r\n", cylinder, speed);
 }
@@ -16,8 +19,7 @@ void saveResultsWith(const ResultsFileOps& ops, void* owner) {
     char text[64];
     if (file == HANDLE_INVALID) {
         formatText(text, sizeof text, "File open error ( code=%Xh )", ops.lastError());
-        // The results file's boxes have always been captioned "Lasergauge".
-        ops.showBox(owner, text, "Lasergauge", BOX_ICON_ERROR);
+        ops.showBox(owner, text, BOX_CAPTION, BOX_ICON_ERROR);
         return;
     }
     const uint32_t lines = app.tracksDone;
@@ -26,7 +28,7 @@ void saveResultsWith(const ResultsFileOps& ops, void* owner) {
         int length = formatResultsLine(line, i, app.trackSpeeds[i]);
         if (!ops.write(file, line, (uint32_t)length)) {
             formatText(text, sizeof text, "Writing error ( code=%Xh )", ops.lastError());
-            ops.showBox(owner, text, "Lasergauge", BOX_ICON_ERROR);
+            ops.showBox(owner, text, BOX_CAPTION, BOX_ICON_ERROR);
             break;
         }
     }

@@ -21,28 +21,29 @@ int legendIndexOfType(uint8_t type) {
 // A band that runs off the surface ends at 32767: Windows 95 keeps only 16
 // bits of a coordinate, so a larger right edge would wrap and lose the band.
 ChartBox wholeDiskBand(int32_t height, uint32_t cylinders) {
-    const uint32_t right = cylinders / 2 + 5;
-    return ChartBox{5, height - 230, right < 32767u ? (int32_t)right : 32767, height - 4};
+    const uint32_t right = cylinders / 2 + CHART_MARGIN;
+    return ChartBox{CHART_MARGIN, height - 230, right < 32767u ? (int32_t)right : 32767, height - CHART_MARGIN + 1};
 }
 
 ChartBox partitionBand(int32_t height, const PartitionEntry& entry) {
     const uint32_t start = partitionStartCylinder(entry), end = partitionEndCylinder(entry);
-    return ChartBox{(int32_t)(start / 2 + 5), height - 230, (int32_t)((end + 1) / 2 + 6), height - 4};
+    return ChartBox{(int32_t)(start / 2 + CHART_MARGIN), height - 230, (int32_t)((end + 1) / 2 + CHART_MARGIN + 1),
+                    height - CHART_MARGIN + 1};
 }
 
-int32_t speedGridRow(int32_t height, int i) { return height - 25 * i - 5; }
+int32_t speedGridRow(int32_t height, int i) { return height - 25 * i - CHART_MARGIN; }
 ChartPoint speedLabelPlace(int32_t width, int32_t height, int i) { return ChartPoint{width - 45, height - 25 * i - 12}; }
 uint32_t speedLabelValue(int i) { return 2000u * (uint32_t)i; }
-int32_t cylinderGridColumn(int j) { return 100 * j + 5; }
+int32_t cylinderGridColumn(int j) { return 100 * j + CHART_MARGIN; }
 ChartPoint cylinderLabelPlace(int j) { return ChartPoint{100 * j - 15, 5}; }
 uint32_t cylinderLabelValue(int j) { return 200u * (uint32_t)j; }
 
 ChartPoint curvePoint(int32_t height, uint32_t track, uint32_t speed) {
     uint32_t q = speed / 80;  // 80 kB/s per pixel
-    int32_t y = (int32_t)((uint32_t)height - q - 5);
+    int32_t y = (int32_t)((uint32_t)height - q - CHART_MARGIN);
     // Off the top: pinned a little below it, where the frame leaves room.
-    if (y < 0) y = 5;
-    return ChartPoint{(int32_t)(track / 2 + 5), y};
+    if (y < 0) y = CHART_MARGIN;
+    return ChartPoint{(int32_t)(track / 2 + CHART_MARGIN), y};
 }
 
 ChartBox segmentsBox(int32_t height, uint32_t first, uint32_t last, const volatile uint32_t* speeds) {

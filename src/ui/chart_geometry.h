@@ -9,6 +9,10 @@ struct ChartPoint {
     int32_t x, y;
 };
 
+// The blank rim between the surface's edge and the axes, the grid's ends
+// and the curve's origin, on every side.
+#define CHART_MARGIN 5
+
 #define CHART_BACKGROUND_RGB RGB_COLOUR(245, 245, 245)
 #define CHART_CURVE_RGB RGB_COLOUR(255, 0, 0)
 #define SPEED_GRID_LINES 9
@@ -26,11 +30,13 @@ int legendIndexOfType(uint8_t type);
 ChartBox wholeDiskBand(int32_t height, uint32_t cylinders);
 ChartBox partitionBand(int32_t height, const PartitionEntry& entry);
 
-// Horizontal dotted line i (1..9): from (5, y) to (W - 5, y).
+// The axes run from the origin (CHART_MARGIN, H - CHART_MARGIN) to the
+// right and to the top margins.
+// Horizontal dotted line i (1..9): from the left margin to the right one.
 int32_t speedGridRow(int32_t height, int i);
 ChartPoint speedLabelPlace(int32_t width, int32_t height, int i);
 uint32_t speedLabelValue(int i);
-// Vertical dotted line j (1..5): from (x, H - 5) to (x, 5).
+// Vertical dotted line j (1..5): from the bottom margin to the top one.
 int32_t cylinderGridColumn(int j);
 ChartPoint cylinderLabelPlace(int j);
 uint32_t cylinderLabelValue(int j);

@@ -119,10 +119,11 @@ static void drawBackground(HDC dc) {
 
     HPEN axis = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
     SelectObject(dc, axis);
-    MoveToEx(dc, 5, h - 5, nullptr);
-    LineTo(dc, w - 5, h - 5);
-    MoveToEx(dc, 5, h - 5, nullptr);
-    LineTo(dc, 5, 5);
+    const int32_t m = CHART_MARGIN;
+    MoveToEx(dc, m, h - m, nullptr);
+    LineTo(dc, w - m, h - m);
+    MoveToEx(dc, m, h - m, nullptr);
+    LineTo(dc, m, m);
     SelectObject(dc, GetStockObject(NULL_PEN));
     DeleteObject(axis);
 
@@ -133,8 +134,8 @@ static void drawBackground(HDC dc) {
         // The top line is opaque: it replaces the bands' black top edge.
         SetBkMode(dc, i == SPEED_GRID_LINES ? OPAQUE : TRANSPARENT);
         const int32_t row = speedGridRow(h, i);
-        MoveToEx(dc, 5, row, nullptr);
-        LineTo(dc, w - 5, row);
+        MoveToEx(dc, m, row, nullptr);
+        LineTo(dc, w - m, row);
         int n = formatText(label, sizeof label, "%5u", speedLabelValue(i));
         SetBkMode(dc, OPAQUE);
         const ChartPoint at = speedLabelPlace(w, h, i);
@@ -143,8 +144,8 @@ static void drawBackground(HDC dc) {
     for (int j = 1; j <= CYLINDER_GRID_LINES; ++j) {
         SetBkMode(dc, TRANSPARENT);
         const int32_t column = cylinderGridColumn(j);
-        MoveToEx(dc, column, h - 5, nullptr);
-        LineTo(dc, column, 5);
+        MoveToEx(dc, column, h - m, nullptr);
+        LineTo(dc, column, m);
         int n = formatText(label, sizeof label, "%4u", cylinderLabelValue(j));
         SetBkMode(dc, OPAQUE);
         const ChartPoint at = cylinderLabelPlace(j);

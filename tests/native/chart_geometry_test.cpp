@@ -46,6 +46,22 @@ TEST(ChartBands, WholeDiskAndPartitionEdges) {
     EXPECT_EQ(wholeDiskBand(H, 4294967295u).right, 32767);  // within 95's 16-bit coordinates
 }
 
+// A drain asks to repaint only the box its segments cover: a step that
+// stays in one pixel column (two cylinders a pixel) still covers that
+// column, or it would never reach the screen.
+TEST(ChartSegments, AStepWithinOneColumnStillCoversItsPixels) {
+    volatile uint32_t speeds[MAX_TRACKS] = {};
+    speeds[2] = speeds[3] = 800;
+    const ChartBox b = segmentsBox(H, 3, 3, speeds);
+    EXPECT_EQ(b.left, 6);
+    EXPECT_EQ(b.right, 7);
+    EXPECT_EQ(b.top, curvePoint(H, 3, 800).y);
+    EXPECT_EQ(b.bottom, b.top + 1);
+    // The first cylinder only moves the pen: nothing to repaint.
+    const ChartBox none = segmentsBox(H, 0, 0, speeds);
+    EXPECT_EQ(none.right, none.left);
+}
+
 TEST(ChartBands, TypeColours) {
     const struct {
         uint8_t type;
