@@ -17,7 +17,7 @@ PartitionEntry entry(uint8_t type, uint32_t startCylinder, uint32_t endCylinder)
 }
 
 // Where the pixels fall is the Win32-layer chart tests' business
-// (tests/wine/chart_draw_test.cpp); these are the edges they cannot reach.
+// (tests/wine/chart_win32_test.cpp); these are the edges they cannot reach.
 TEST(ChartCurve, SpeedRowsAndClamping) {
     EXPECT_EQ(curvePoint(H, 0, 0).y, H - 5);
     EXPECT_EQ(curvePoint(H, 0, 79).y, H - 5);
