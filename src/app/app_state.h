@@ -50,8 +50,8 @@ enum RunEnd {
     RUN_ENDED_READ = 2,
 };
 
-// "Track" in the names below (tracksDone, trackSpeeds, MAX_TRACKS, the
-// notification trackMeasured, plotTrackSpeeds) means one whole cylinder, as
+// "Track" in the names below (tracksDone, trackSpeeds, MAX_TRACKS,
+// plotTrackSpeeds) means one whole cylinder, as
 // in every text the program shows and in the results file: these names are
 // the design's and stay. trackBytes() alone is a real track, one head's.
 struct AppState {
