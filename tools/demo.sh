@@ -176,7 +176,12 @@ rm -f "$demo/window.bmp" "$demo/results.dat"
 "$WINE" harness.exe window "$caption" -- close >/dev/null
 wait "$program" || { echo "demo: the program ended with exit code $?" >&2; exit 1; }
 echo "demo: final status line: $(cat "$demo/status.txt")"
-effective=$(LC_ALL=C sed -n 's|.*Speed <min/eff/avr/max> [0-9]*/\([0-9]*\)/.*|\1|p' "$demo/status.txt")
+# The summary's fourth group is the effective speed.
+summary_pattern=$(python3 "$root/tests/e2e/status_texts.py" summary "$family")
+effective=
+while IFS= read -r line; do
+  if [[ $line =~ $summary_pattern ]]; then effective=${BASH_REMATCH[4]}; fi
+done <"$demo/status.txt"
 read -r true_speed off count < <(profile_figures "$(grep -m1 '^drive ' Rawio32.cfg)" "$demo/results.dat")
 echo "demo: effective speed ${effective:-?} kB/s, $(awk -v e="${effective:-0}" -v t="$true_speed" 'BEGIN { printf "%.4f", e / t }')" \
      "of the drive's true $true_speed kB/s; $off of $count cylinders more than 10% off its profile"
