@@ -15,7 +15,8 @@ the run. Prints what it checked; on a mismatch prints "FAIL: ..." and exits 1.
   minimum, sum / count and maximum; eff = KiB x count x 1000 / total ms.
 - In the capture, the chart area is found by its sunken frame, and the red
   curve has a pixel at every cylinder's point but the last point it reaches
-  (column cylinder / 2 + 5, row H - speed / 80 - 5, 5 when negative; a
+  (column cylinder / 2 + 5, row H - speed / 80 - 5, 5 when negative, so
+  rows 0 to 4, over the frame, for speeds just above the top; a
   segment to the same point draws nothing) and no red pixel outside the rows
   of the cylinders in and beside its column.
 """
@@ -87,10 +88,10 @@ class Capture:
         o = 54 + (self.height - 1 - y) * self.stride + 3 * x
         return self.raw[o + 2], self.raw[o + 1], self.raw[o]
 
-    def run(self, x, y, dx, dy):  # pixels of (x, y)'s colour from it onward
+    def run(self, x, y, dx, dy, also=()):  # pixels of (x, y)'s colour, or of `also`, from it onward
         colour, k = self.pixel(x, y), 0
         while (0 <= x + k * dx < self.width and 0 <= y + k * dy < self.height
-               and self.pixel(x + k * dx, y + k * dy) == colour):
+               and self.pixel(x + k * dx, y + k * dy) in (colour,) + also):
             k += 1
         return k
 
@@ -99,14 +100,15 @@ def find_chart(cap):
     # The sunken frame: the outline's top row (0) runs from column 0 to W - 2
     # in the outline colour (the highlight takes column W - 1); row 1 runs in
     # the dark 3-D shadow colour from column 1 to W - 3; the outline's left
-    # column runs from row 0 to H - 2.
+    # column runs from row 0 to H - 2. A speed high enough to plot on rows 0
+    # to 4 draws the curve over both rows, so red counts as part of them.
     for y in range(cap.height - 1):
         x = 0
         while x < cap.width:
-            length = cap.run(x, y, 1, 0)
+            length = cap.run(x, y, 1, 0, (RED,))
             inner = cap.pixel(x + 1, y + 1) if x + 1 < cap.width else None
-            if (length >= 200 and inner not in (None, cap.pixel(x, y), CHART_BACKGROUND)
-                    and cap.run(x + 1, y + 1, 1, 0) == length - 2):
+            if (length >= 200 and inner not in (None, cap.pixel(x, y), CHART_BACKGROUND, RED)
+                    and cap.run(x + 1, y + 1, 1, 0, (RED,)) == length - 2):
                 return x, y, length + 1, cap.run(x, y, 0, 1) + 1
             x += length
     fail("no chart frame in the capture")
