@@ -96,6 +96,8 @@
 #   e2e_harness_try CMD ...
 #       The same, but returns the harness's exit code and leaves its failure
 #       line in $E2E_ERR instead of failing the test.
+#   Either ends a harness that outlives all its waits by half a minute
+#   (stuck in Wine): exit code 124, and $E2E_ERR says so.
 #
 #   e2e_open_main_window [TIMEOUT_S]
 #       Waits (default 60 s) for the main window, answering OK to every
@@ -363,12 +365,34 @@ e2e_expect_exit() {
     [ "$code" = "$expected" ] || e2e_fail "process '$name' exit code: expected $expected, got $code"
 }
 
+# How long a harness run may take, in s: half a minute, plus every number of
+# 1000 and over among its arguments (the waits and sleeps, in ms), plus the
+# default 10 s of each wait or watch (counted even where a number is given).
+# A run that takes longer is stuck in Wine, not waiting on the program.
+e2e_harness_limit() {
+    local arg ms=30000
+    for arg in "$@"; do
+        case $arg in
+        wait-* | watch-*) ms=$((ms + 10000)) ;;
+        *[!0-9]* | '') ;;
+        *) [ ${#arg} -gt 9 ] || [ "$arg" -lt 1000 ] || ms=$((ms + arg)) ;;
+        esac
+    done
+    echo $((ms / 1000))
+}
+
 e2e_harness_try() {
-    local out="$E2E_DIR/harness.out" err="$E2E_DIR/harness.err"
-    "$WINE" "$E2E_TOOLS/harness.exe" "$@" </dev/null >"$out" 2>"$err"
+    local out="$E2E_DIR/harness.out" err="$E2E_DIR/harness.err" limit
+    limit=$(e2e_harness_limit "$@")
+    # Bounded, so that a harness stuck in Wine fails the test with its work
+    # dir kept instead of running into ctest's timeout with nothing said.
+    timeout -k 5 "$limit" "$WINE" "$E2E_TOOLS/harness.exe" "$@" </dev/null >"$out" 2>"$err"
     local code=$?
     E2E_OUT=$(cat "$out")
     E2E_ERR=$(grep -m1 '^harness:' "$err" || head -1 "$err")
+    if [ $code -eq 124 ] || [ $code -eq 137 ]; then
+        E2E_ERR="the harness did not end within $limit s, longer than all its waits: stuck in Wine (its stderr: ${E2E_ERR:-nothing})"
+    fi
     return $code
 }
 
