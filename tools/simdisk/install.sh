@@ -68,12 +68,20 @@ windows_path() {  # an absolute Unix path as Z:\..., anything else unchanged
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
+# A step is tried twice: under load, Wine's loader has been seen to fail to
+# start reg.exe once ("ShellExecuteEx" failing in start.exe, its fallback)
+# right after the same tool had run. Every step may be repeated: reg add
+# overwrites, and a repeated sc create or net start fails as it would alone.
 run() {
-    if ! "$@" </dev/null >>"$log" 2>&1; then
-        echo "$0: failed: $*" >&2
-        cat "$log" >&2
-        exit 1
-    fi
+    local try
+    for try in 1 2; do
+        "$@" </dev/null >>"$log" 2>&1 && return 0
+        echo "(attempt $try of 2 failed: $*)" >>"$log"
+        sleep 1
+    done
+    echo "$0: failed: $*" >&2
+    cat "$log" >&2
+    exit 1
 }
 
 # Let a prefix still being set up finish first; then a persistent server in
