@@ -183,8 +183,10 @@ e2e_pass() {
 e2e_cleanup() {
     local status=$?
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-        wineserver -k >/dev/null 2>&1
-        wineserver -w >/dev/null 2>&1
+        # Bounded too: a server that no longer answers must not keep a
+        # failing test from saying so. (-k fails where none runs: no news.)
+        timeout -k 5 20 wineserver -k >/dev/null 2>&1
+        timeout -k 5 20 wineserver -w >/dev/null 2>&1 || e2e_log "the wine server did not end within 20 s"
     fi
     local pid
     for pid in "${E2E_PIDS[@]}"; do
