@@ -54,10 +54,10 @@ if ! grep -q '^#arch=win64' "$WINEPREFIX/system.reg"; then
     exit 2
 fi
 
-# The 64-bit loader: through plain `wine` the service would be marked as a
-# 32-bit one and fail to load.
-wine64=${WINE64:-/usr/lib/wine/wine64}
-[ -x "$wine64" ] || wine64=$(command -v wine64) || { echo "$0: no wine64 loader" >&2; exit 2; }
+# The 64-bit loader (wine64, from common.sh): through plain `wine` the
+# service would be marked as a 32-bit one and fail to load.
+source "$(dirname "$(readlink -f "$0")")/../wine/common.sh"
+[ -x "$WINE64_LOADER" ] || { echo "$0: no wine64 loader" >&2; exit 2; }
 
 windows_path() {  # an absolute Unix path as Z:\..., anything else unchanged
     case $1 in
@@ -91,14 +91,14 @@ wineserver -w
 setsid wineserver -p </dev/null >/dev/null 2>&1
 
 key='HKLM\System\CurrentControlSet\Services\simdisk'
-if ! "$wine64" sc query simdisk </dev/null >/dev/null 2>&1; then
-    run "$wine64" sc create simdisk type= kernel start= demand binPath= "\\??\\$(windows_path "$(readlink -f "$sys")")"
+if ! wine64 sc query simdisk </dev/null >/dev/null 2>&1; then
+    run wine64 sc create simdisk type= kernel start= demand binPath= "\\??\\$(windows_path "$(readlink -f "$sys")")"
 else
-    "$wine64" net stop simdisk </dev/null >>"$log" 2>&1
+    wine64 net stop simdisk </dev/null >>"$log" 2>&1
 fi
-"$wine64" reg delete "$key\\Parameters" /f </dev/null >>"$log" 2>&1
-run "$wine64" reg add "$key\\Parameters" /f
-[ -z "$stats" ] || run "$wine64" reg add "$key\\Parameters" /v Stats /t REG_SZ /d "$(windows_path "$stats")" /f
+wine64 reg delete "$key\\Parameters" /f </dev/null >>"$log" 2>&1
+run wine64 reg add "$key\\Parameters" /f
+[ -z "$stats" ] || run wine64 reg add "$key\\Parameters" /v Stats /t REG_SZ /d "$(windows_path "$stats")" /f
 for drive_arg in "$@"; do
     number=${drive_arg%%=*}
     line=${drive_arg#*=}
@@ -107,6 +107,6 @@ for drive_arg in "$@"; do
     rest=${line#"$image"}
     # A file link of that name would take precedence over the driver's device.
     rm -f "$WINEPREFIX/dosdevices/physicaldrive$number"
-    run "$wine64" reg add "$key\\Parameters" /v "Drive$number" /t REG_SZ /d "$(windows_path "$image")$rest" /f
+    run wine64 reg add "$key\\Parameters" /v "Drive$number" /t REG_SZ /d "$(windows_path "$image")$rest" /f
 done
-run "$wine64" net start simdisk
+run wine64 net start simdisk

@@ -1,19 +1,42 @@
-# Shared by run-in-prefix.sh, e2e.sh and the benchmark (sourced, not run).
+# Shared by run-in-prefix.sh, e2e.sh, the simulated-disk driver's install,
+# the demo and the benchmark (sourced, not run).
 
 source "$(dirname "${BASH_SOURCE[0]}")/../host-32bit.sh"
-# WINE is the loader the scripts start Windows programs with. Where this host
-# runs 32-bit code it is Wine's own `wine`, which starts 32-bit and 64-bit
-# programs alike. Where it does not, `wine` fails ("Exec format error") and
-# the 64-bit loader runs 64-bit programs, in 64-bit-only prefixes; then
-# WINE_NO_32BIT says why no 32-bit program can run ("" where they can).
+# WINE_LOADER is the loader the scripts start Windows programs with. Where
+# this host runs 32-bit code it is Wine's own `wine`, which starts 32-bit and
+# 64-bit programs alike. Where it does not, `wine` fails ("Exec format
+# error") and the 64-bit loader runs 64-bit programs, in 64-bit-only
+# prefixes; then WINE_NO_32BIT says why no 32-bit program can run ("" where
+# they can). WINE64_LOADER is the 64-bit loader, which the simulated-disk
+# driver's service needs on every host.
+WINE64_LOADER=/usr/lib/wine/wine64
+[ -x "$WINE64_LOADER" ] || WINE64_LOADER=$(command -v wine64 || echo /usr/lib/wine/wine64)
 if host_runs_32bit; then
-    WINE=wine
+    WINE_LOADER=wine
     WINE_NO_32BIT=
 else
-    WINE=/usr/lib/wine/wine64
-    [ -x "$WINE" ] || WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
+    WINE_LOADER=$WINE64_LOADER
     WINE_NO_32BIT="this host cannot run 32-bit programs ($HOST_32BIT_WHY)"
 fi
+export WINE_LOADER
+
+# WINE starts WINE_LOADER, and wine64 the 64-bit loader, through loader.sh,
+# without address-space randomization (see there why), where the system lets
+# a process ask for that; where it does not (a container's seccomp filter,
+# say), directly.
+WINE=$WINE_LOADER
+WINE_FIXED_LAYOUT=
+if setarch "$(uname -m)" -R true 2>/dev/null; then
+    WINE_FIXED_LAYOUT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/loader.sh
+    WINE=$WINE_FIXED_LAYOUT
+fi
+wine64() {
+    if [ -n "$WINE_FIXED_LAYOUT" ]; then
+        WINE_LOADER=$WINE64_LOADER "$WINE_FIXED_LAYOUT" "$@"
+    else
+        "$WINE64_LOADER" "$@"
+    fi
+}
 
 # The width of a Windows program, from its PE header: 32, 64, or "" when
 # the file is no Windows program.

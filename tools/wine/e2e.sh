@@ -308,7 +308,7 @@ e2e_serve_drives() {
 }
 
 e2e_simdisk_net() {
-    /usr/lib/wine/wine64 net "$1" simdisk </dev/null >>"$E2E_DIR/simdisk.log" 2>&1 ||
+    wine64 net "$1" simdisk </dev/null >>"$E2E_DIR/simdisk.log" 2>&1 ||
         e2e_fail "net $1 simdisk failed: $(tail -3 "$E2E_DIR/simdisk.log")"
 }
 

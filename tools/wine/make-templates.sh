@@ -46,7 +46,7 @@ if [ -n "$WINE_NO_32BIT" ]; then
     families=(nt)
     rm -rf "$templates/9x"
     printf '%s: the 9x family is 32-bit only' "$WINE_NO_32BIT" >"$templates/9x.unavailable"
-    echo "make-templates: $WINE_NO_32BIT: the nt template is a 64-bit-only prefix, made by $WINE; no 9x template" >&2
+    echo "make-templates: $WINE_NO_32BIT: the nt template is a 64-bit-only prefix, made by $WINE_LOADER; no 9x template" >&2
 fi
 # A machine whose Wine cannot run at all makes no template: every Wine test
 # is then skipped, with the reason, rather than failed or passed.
